@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Sets up, builds, and rips the bundled demo disc through a virtual drive.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+scripts/build.sh build
+cd build/demo
+VOLTA_IMAGES=demo.cue ../bin/volta /l
