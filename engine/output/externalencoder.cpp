@@ -1,0 +1,105 @@
+#include "engine/output/externalencoder.h"
+
+#include "engine/control/naming.h"
+#include "engine/control/options.h"
+#include "engine/pipeline/stagechain.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+bool isExternalEncoder(int encoder) { return encoder == 2 || encoder == 3 || encoder == 4; }
+
+std::vector<std::string> encoderCommandLine(int encoder, const char* waveName,
+                                            const char* mp3Name) {
+    const char* program = encoder == 3 ? "l3enc.exe" : "x3enc.exe";
+    std::vector<std::string> arguments = {program, waveName, mp3Name};
+    if (encoder == 4) {
+        arguments.push_back("-v");
+        arguments.push_back(std::to_string(options.bitrate / 1000));
+    } else {
+        arguments.push_back("-b");
+        arguments.push_back(std::to_string(options.bitrate));
+    }
+    if (encoder != 3 && options.encoderExtraArgument != nullptr)
+        arguments.push_back(options.encoderExtraArgument);
+    return arguments;
+}
+
+namespace {
+
+// Between fork and exec only async-signal-safe calls are allowed, so
+// everything is prepared before.
+struct ChildLaunch {
+    std::string path;
+    std::vector<char*> argv;
+};
+
+[[noreturn]] void execChild(const ChildLaunch& launch, int reportFd) {
+    // Keys typed at the console are ours (ESC), not the encoder's.
+    int input = ::open("/dev/null", O_RDONLY);
+    if (input >= 0) {
+        ::dup2(input, STDIN_FILENO);
+        ::close(input);
+    }
+    ::execv(launch.path.c_str(), launch.argv.data());
+    int error = errno;
+    ssize_t ignored = ::write(reportFd, &error, sizeof error);
+    (void)ignored;
+    ::_exit(127);
+}
+
+}  // namespace
+
+int runEncoderProgram(const std::vector<std::string>& arguments) {
+    if (arguments.empty()) return 1;
+    ChildLaunch launch;
+    launch.path = "./" + arguments[0];
+    for (const std::string& argument : arguments)
+        launch.argv.push_back(const_cast<char*>(argument.c_str()));
+    launch.argv.push_back(nullptr);
+
+    // The exec failure travels back through a pipe that a successful exec
+    // closes, so a program's own exit status 127 is not mistaken for it.
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) return 1;
+    std::fflush(stdout);
+    pid_t child = ::fork();
+    if (child < 0) {
+        ::close(report[0]);
+        ::close(report[1]);
+        return 1;
+    }
+    if (child == 0) execChild(launch, report[1]);
+    ::close(report[1]);
+    int error = 0;
+    ssize_t got;
+    do got = ::read(report[0], &error, sizeof error);
+    while (got < 0 && errno == EINTR);
+    ::close(report[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return got > 0 ? 1 : 0;
+}
+
+void encodeToMp3(const char* name) {
+    char finalName[sizeof currentOutputName];
+    std::snprintf(finalName, sizeof finalName, "%s.mp3", name);
+    std::snprintf(currentOutputName, sizeof currentOutputName, "%s", finalName);
+    std::vector<std::string> arguments =
+        encoderCommandLine(options.encoder, tempWaveName, tempMp3Name);
+    if (runEncoderProgram(arguments) != 0)
+        std::printf("Could Not Start Encoder %s\n", arguments[0].c_str());
+    std::remove(tempWaveName);
+    std::string finalPath = pathOnDisk(finalName);
+    std::remove(finalPath.c_str());
+    std::rename(tempMp3Name, finalPath.c_str());
+}
+
+void discardTemporaryFiles() {
+    std::remove(tempWaveName);
+    std::remove(tempMp3Name);
+}

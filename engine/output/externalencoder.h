@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The MP3 encoder programs x3enc.exe (/ex, /ev) and l3enc.exe (/el). The
+// chain writes a temporary WAV file; after the chain is closed the program
+// turns it into the job's MP3 file.
+
+// True for the encoder values served by a program: 2, 3 and 4.
+bool isExternalEncoder(int encoder);
+
+// The program's arguments for `encoder`, its own name first.
+std::vector<std::string> encoderCommandLine(int encoder, const char* waveName,
+                                            const char* mp3Name);
+
+// Starts the program named by arguments[0] from the current directory (no
+// search path, no shell) and waits for it. 0 when it ran, whatever its exit
+// status; non-zero when it could not be started.
+int runEncoderProgram(const std::vector<std::string>& arguments);
+
+// The step after a job or a re-processed file: encodes the temporary WAV
+// file into `name`.mp3, which becomes the current output name, and removes
+// the temporary files.
+void encodeToMp3(const char* name);
+
+// Removes the temporary files of a job that failed before encoding.
+void discardTemporaryFiles();

@@ -1,0 +1,92 @@
+#include "engine/output/wavefilewriter.h"
+
+#include <cstring>
+
+namespace {
+
+// The RIFF and data sizes are 32-bit.
+constexpr uint64_t kMaxRiffSize = 0xFFFFFFFFu;
+
+void putLe16(uint8_t* p, uint32_t value) {
+    p[0] = static_cast<uint8_t>(value);
+    p[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void putLe32(uint8_t* p, uint32_t value) {
+    putLe16(p, value);
+    putLe16(p + 2, value >> 16);
+}
+
+}  // namespace
+
+WaveFileWriter::WaveFileWriter(const char* path, const WaveFormat& format, bool writeHeader)
+    : format_(format), pathFits_(std::strlen(path) < sizeof path_), writeHeader_(writeHeader) {
+    if (!pathFits_) return;
+    std::strcpy(path_, path);
+    // Name templates separate sub-directories with backslashes.
+    for (char* p = path_; *p; ++p)
+        if (*p == '\\') *p = '/';
+}
+
+WaveFileWriter::~WaveFileWriter() {
+    if (file_) std::fclose(file_);
+}
+
+int WaveFileWriter::headerBytes() const {
+    return 20 + kWaveFormatBaseBytes + format_.extraSize + 8;
+}
+
+int WaveFileWriter::writeHeaderBlock() {
+    uint8_t header[kMaxHeaderBytes];
+    const uint32_t extra = format_.extraSize;
+    const uint32_t formatBytes = kWaveFormatBaseBytes + extra;
+    std::memcpy(header, "RIFF", 4);
+    putLe32(header + 4, static_cast<uint32_t>(38 + extra + byteCount_));
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    putLe32(header + 16, formatBytes);
+    uint8_t* f = header + 20;
+    putLe16(f, format_.formatTag);
+    putLe16(f + 2, format_.channels);
+    putLe32(f + 4, format_.samplesPerSecond);
+    putLe32(f + 8, format_.averageBytesPerSecond);
+    putLe16(f + 12, format_.blockAlign);
+    putLe16(f + 14, format_.bitsPerSample);
+    putLe16(f + 16, format_.extraSize);
+    std::memcpy(f + 18, format_.extra, extra);
+    std::memcpy(f + formatBytes, "data", 4);
+    putLe32(f + formatBytes + 4, static_cast<uint32_t>(byteCount_));
+    const size_t size = headerBytes();
+    return std::fwrite(header, 1, size, file_) == size ? 0 : 1;
+}
+
+int WaveFileWriter::open() {
+    byteCount_ = 0;
+    if (!pathFits_ || file_) return 1;
+    if (writeHeader_) {
+        if (format_.formatTag == kWaveFormatPcm) format_.extraSize = 0;
+        // The header copies the extra bytes from the record, which holds no more.
+        if (format_.extraSize > kWaveFormatExtraCapacity) return 1;
+    }
+    file_ = std::fopen(path_, "wb");
+    if (!file_) return 1;
+    if (writeHeader_ && writeHeaderBlock() != 0) return 1;
+    return AudioStage::open();
+}
+
+int WaveFileWriter::write(const uint8_t* data, int byteCount) {
+    if (!file_ || byteCount < 0) return 1;
+    if (writeHeader_ && headerBytes() - 8 + byteCount_ + byteCount > kMaxRiffSize) return 1;
+    const size_t written = byteCount > 0 ? std::fwrite(data, 1, byteCount, file_) : 0;
+    // Only what reached the file counts, so the header never claims lost bytes.
+    byteCount_ += written;
+    return written == static_cast<size_t>(byteCount) ? 0 : 1;
+}
+
+int WaveFileWriter::close() {
+    if (!file_) return 1;
+    int result = 0;
+    if (writeHeader_ && (std::fseek(file_, 0, SEEK_SET) != 0 || writeHeaderBlock() != 0)) result = 1;
+    if (std::fclose(file_) != 0) result = 1;
+    file_ = nullptr;
+    return result != 0 ? result : AudioStage::close();
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "engine/output/waveformat.h"
+#include "engine/pipeline/audiostage.h"
+
+#include <cstdio>
+
+// Writes the stream into a file: a RIFF/WAVE file whose header describes
+// `format`, or the bare samples when the header is off. The end of a chain.
+class WaveFileWriter : public AudioStage {
+public:
+    WaveFileWriter(const char* path, const WaveFormat& format, bool writeHeader);
+    ~WaveFileWriter() override;
+    int write(const uint8_t* data, int byteCount) override;
+    int close() override;
+    int open() override;
+
+    static constexpr int kPathCapacity = 512;
+    // "RIFF", size, "WAVE", "fmt ", size, the format, "data", size.
+    static constexpr int kMaxHeaderBytes = 20 + kWaveFormatBaseBytes + kWaveFormatExtraCapacity + 8;
+
+private:
+    int headerBytes() const;
+    int writeHeaderBlock();
+
+    uint64_t byteCount_ = 0;
+    WaveFormat format_;
+    std::FILE* file_ = nullptr;
+    char path_[kPathCapacity] = {};
+    bool pathFits_;
+    bool writeHeader_;
+};

@@ -1,0 +1,3 @@
+#include "engine/pipeline/nullsink.h"
+
+NullSink::NullSink() : AudioStage(nullptr) {}

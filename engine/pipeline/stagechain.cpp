@@ -1,0 +1,134 @@
+#include "engine/pipeline/stagechain.h"
+
+#include "engine/control/options.h"
+#include "engine/output/acmconverter.h"
+#include "engine/output/waveformat.h"
+#include "engine/output/wavefilewriter.h"
+#include "engine/pipeline/biquadfilter.h"
+#include "engine/pipeline/compressorexpander.h"
+#include "engine/pipeline/gainstage.h"
+#include "engine/pipeline/karaokestage.h"
+#include "engine/pipeline/nullsink.h"
+#include "engine/pipeline/reverbstage.h"
+#include "engine/pipeline/silencepadder.h"
+#include "engine/pipeline/silencetrimmers.h"
+#include "engine/pipeline/spreadstage.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+char currentOutputName[kOutputNameCapacity] = {};
+char tempWaveName[kOutputNameCapacity] = {};
+char tempMp3Name[kOutputNameCapacity] = {};
+
+namespace {
+
+// Makes `chain` the successor of a new Stage and the new stage the chain.
+// On allocation failure the chain is destroyed.
+template <class Stage, class... Arguments>
+bool prepend(std::unique_ptr<AudioStage>& chain, Arguments... arguments) {
+    Stage* stage = new (std::nothrow) Stage(arguments..., std::move(chain));
+    if (!stage) {
+        chain.reset();
+        return false;
+    }
+    chain.reset(stage);
+    return true;
+}
+
+// Creates an empty file with a unique "VLT" name in the current directory,
+// keeps the name and removes the file again.
+bool makeTemporaryName(char* name) {
+    char pattern[] = "VLTXXXXXX";
+    const int descriptor = mkstemp(pattern);
+    if (descriptor < 0) return false;
+    ::close(descriptor);
+    std::remove(pattern);
+    std::strcpy(name, pattern);
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<AudioStage> buildStageChain(std::unique_ptr<AudioStage> tail) {
+    std::unique_ptr<AudioStage> chain = std::move(tail);
+    // From the output end towards the head; the monitors and playback go
+    // behind the karaoke stage.
+    if (options.karaoke && !prepend<KaraokeStage>(chain)) return nullptr;
+    if (options.spread && !prepend<SpreadStage>(chain, options.spreadAmount)) return nullptr;
+    if (options.reverb && !prepend<ReverbStage>(chain)) return nullptr;
+    if (options.compress && !prepend<CompressorExpander>(chain, options.compressAmount)) return nullptr;
+    if (options.lowPass && !prepend<BiquadFilter>(chain, BiquadKind::LowPass, options.lowPassCutoff, 0.0, 0.0))
+        return nullptr;
+    if (options.highPass &&
+        !prepend<BiquadFilter>(chain, BiquadKind::HighPass, options.highPassCutoff, 0.0, 0.0))
+        return nullptr;
+    for (int i = 0; i < options.eqBandCount && i < kMaxEqBands; ++i) {
+        const EqBand& band = options.eqBands[i];
+        const BiquadKind kind = band.widthKind == 0 ? BiquadKind::PeakingOctaves : BiquadKind::PeakingQ;
+        if (!prepend<BiquadFilter>(chain, kind, band.centre, band.width, band.gain)) return nullptr;
+    }
+    if (options.highShelf && !prepend<BiquadFilter>(chain, BiquadKind::HighShelf, options.highShelfFreq, 0.0,
+                                                    options.highShelfGain))
+        return nullptr;
+    if (options.lowShelf && !prepend<BiquadFilter>(chain, BiquadKind::LowShelf, options.lowShelfFreq, 0.0,
+                                                   options.lowShelfGain))
+        return nullptr;
+    if (options.preampGain != 0.0 && !prepend<GainStage>(chain, options.preampGain)) return nullptr;
+    if ((options.padLeadingSeconds != 0.0 || options.padTrailingSeconds != 0.0) &&
+        !prepend<SilencePadder>(chain, options.padLeadingSeconds, options.padTrailingSeconds))
+        return nullptr;
+    if (options.trimTrailing && !prepend<TrailingSilenceTrimmer>(chain)) return nullptr;
+    if (options.trimLeading && !prepend<LeadingSilenceTrimmer>(chain)) return nullptr;
+    return chain;
+}
+
+std::unique_ptr<AudioStage> createAudioChain(const char* name) {
+    // The MP3 library and Windows Media outputs are not available yet.
+    if (options.encoder == 1 || options.encoder == 5) return nullptr;
+    // A mono output needs the downmix stage in front of the converters.
+    if (outputFormat.channels == 1) return nullptr;
+
+    char fileName[kOutputNameCapacity];
+    if (options.encoder == 0) {
+        const int length = std::snprintf(fileName, sizeof fileName, "%s%s", name, options.outputExtension);
+        if (length < 0 || length >= static_cast<int>(sizeof fileName)) return nullptr;
+    } else {
+        if (!makeTemporaryName(tempWaveName) || !makeTemporaryName(tempMp3Name)) return nullptr;
+        std::strcpy(fileName, tempWaveName);
+        // External encoders read a proper WAV file, for this and every later job.
+        options.suppressHeader = false;
+    }
+    std::strcpy(currentOutputName, fileName);
+
+    std::unique_ptr<AudioStage> writer;
+    if (options.encoder == -1)
+        writer.reset(new (std::nothrow) NullSink());
+    else
+        writer.reset(new (std::nothrow) WaveFileWriter(fileName, outputFormat, !options.suppressHeader));
+    if (!writer) return nullptr;
+
+    WaveFormat suggested = {};
+    suggested.formatTag = kWaveFormatPcm;
+    if (acmFormatSuggest(outputFormat, suggested, sizeof suggested, ACM_FORMATSUGGESTF_WFORMATTAG) != 0) {
+        std::printf("Error Suggesting Conversion Format\n");
+        return nullptr;
+    }
+
+    WaveFormat input = {};
+    input.formatTag = kWaveFormatPcm;
+    input.channels = 2;
+    input.samplesPerSecond = 44100;
+    input.averageBytesPerSecond = 176400;
+    input.blockAlign = 4;
+    input.bitsPerSample = 16;
+
+    std::unique_ptr<AudioStage> chain = std::move(writer);
+    if (!prepend<AcmConverter>(chain, suggested, outputFormat)) return nullptr;
+    if (!prepend<AcmConverter>(chain, input, suggested)) return nullptr;
+    return buildStageChain(std::move(chain));
+}
