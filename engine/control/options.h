@@ -115,6 +115,7 @@ struct Options {
 extern Options options;
 
 constexpr const char* kDefaultCddbServer = "gnudb.gnudb.org";
+constexpr const char* kDefaultCddbUserAddress = "volta@localhost";
 constexpr int kDefaultCddbPort = 8880;
 
 // What parsing asks of main: go on, or print `output` as it stands and end
@@ -126,7 +127,32 @@ struct ParseResult {
 };
 
 // Walks arguments 1..count-1 into `options`; argument 0 is never read.
+// Stops at the first error or help page; messages that do not stop the
+// run (such as the one of /=) are collected in `output` as well.
 ParseResult parseArguments(int count, const char* const* arguments);
+
+constexpr int kEnvironmentCapacity = 1024;  // 1023 characters and the NUL
+constexpr int kMaxEnvironmentTokens = 99;
+
+// The VOLTA environment string split into arguments. Slot 0 stays empty
+// (the program name's slot); the tokens point into `buffer`.
+struct EnvironmentTokens {
+    char buffer[kEnvironmentCapacity] = {};
+    const char* arguments[kMaxEnvironmentTokens + 1] = {};
+    int count = 0;  // tokens in slots 1..count
+};
+
+// Splits `text` as the VOLTA variable is split: blanks and tabs separate,
+// a double quote starts a token that runs to the next double quote. Text
+// past 1023 characters and tokens past the 99th are dropped.
+void tokenizeEnvironment(const char* text, EnvironmentTokens& tokens);
+
+// Tokenises `text` and parses the tokens into `options`.
+ParseResult parseEnvironmentText(const char* text);
 
 // Tokenises the VOLTA environment variable (if set) and parses the tokens.
 ParseResult parseEnvironmentString();
+
+// True when some argument 1..count-1 is exactly "//", which keeps the
+// environment string from being read.
+bool environmentSwitchedOff(int count, const char* const* arguments);

@@ -1,0 +1,15 @@
+#pragma once
+
+// Prepares the console for the run. Mouse input has no meaning on a Linux
+// terminal; what is left is making sure the terminal gets its settings back
+// on every way out (normal exit, fatalExit, SIGINT, SIGTERM, SIGHUP, SIGQUIT).
+void initConsole();
+
+// The next key, or -1 when none is waiting; never blocks. On a terminal the
+// key is read without echo; from a pipe or file each byte is a key (27 is
+// ESC) and the end of the input means no key.
+int pollKey();
+
+// Sets the terminal window title; does nothing unless standard output is a
+// terminal.
+void setConsoleTitle(const char* text);

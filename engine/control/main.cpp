@@ -1,0 +1,3 @@
+#include "engine/control/mainflow.h"
+
+int main(int argc, char** argv) { return runMain(argc, argv); }

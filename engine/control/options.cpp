@@ -1,0 +1,711 @@
+#include "engine/control/options.h"
+
+#include <strings.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+Options options;
+
+Options::Options() {
+    std::snprintf(cddbUserAddress, sizeof cddbUserAddress, "%s", kDefaultCddbUserAddress);
+    std::snprintf(cddbServer, sizeof cddbServer, "%s", kDefaultCddbServer);
+}
+
+namespace {
+
+// Windows thread priorities selected by /+0 .. /+6.
+constexpr int kPriorities[] = {-15, -2, -1, 0, 1, 2, 15};
+
+constexpr const char* kUsagePage =
+    "Usage: VOLTA [options] basename [options] (list) [options] [/?x]\n"
+    "\n"
+    "    /?x : display more help on x where x is:\n"
+    "\n"
+    "filters : digital filters and the pre-amplifier\n"
+    "drives  : setting SCSI and drive parameters\n"
+    "modes   : various extraction modes and what they do\n"
+    "encoders: information on ACM, and other encoders, header supression\n"
+    "silence : trimming/adding silence to the beginning/end of a sample\n"
+    "files   : list/file name conventions/name parsing/cddb\n"
+    "distrib : help with the global modes\n"
+    "cd      : cd playing, play during extract, display table of contents\n"
+    "\n"
+    "    /+x : set queue thread priority to x (0..6)\n"
+    "    /=  : enable \"Dod Urezi Vizaro\"\n"
+    "    //  : do not use VOLTA environment string\n"
+    "Note    : the VOLTA environment string is parsed for arguments\n";
+
+constexpr const char* kFiltersPage =
+    "Filter Parameters Help\n"
+    "/px      : apply a pre-amplifer with gain x(dB)\n"
+    "/fk      : karaoke filter!\n"
+    "/fn      : normalize the output (memory extract only)\n"
+    "/fr      : apply a reverb filter (Sounds Bad)\n"
+    "/fsx     : apply a spread filter with paramter x (-1..1)\n"
+    "/fcx     : apply a compression/expansion filter with parameter x (-0.5..0.5)\n"
+    "/flx     : apply a low-pass filter with cutoff frequency x(Hz)\n"
+    "/fhx     : apply a high-pass filter with cutoff frequency x(Hz)\n"
+    "/fqx,y   : apply a high-shelf filter with shelf frequency x(Hz) and gain y(dB)\n"
+    "/fzx,y   : apply a low-shelf filter with shelf frequency x(Hz) and gain y(dB)\n"
+    "/fpx,y,z : apply a parametric equalization filter with center frequency x(Hz),\n"
+    "           bandwidth y(octaves), and gain z(dB)\n"
+    "/ftx,y,z : apply a parametric equalization filter with center frequency x(Hz),\n"
+    "           Q y(ambiguous EE definition), and gain z(dB)\n";
+
+constexpr const char* kDrivesPage =
+    "Drive Parameters Help\n"
+    "\n"
+    "/dx      : set drive mode to x (e.g. PHILIPS, PLEXTOR)\n"
+    "           NOTE: ATAPI DRIVES MUST BE SET TO ATAPI\n"
+    "/sxyz    : set SCSI host to x, target to y and logical unit to z\n"
+    "           example: /s040 means host 0, target 4, logical unit 0\n";
+
+constexpr const char* kModesPage =
+    "Mode Parameters Help\n"
+    "\n"
+    "/mn      : normal mode: read. write, and repeat\n"
+    "/mb      : burst mode: read, read + write, read + write, and repeat\n"
+    "/ms      : sync mode: read, read + align, read + align, and repeat\n"
+    "/mm      : memory mode: read into memory, write to disc\n"
+    "\n"
+    "/rx      : set read retries to x (5)\n";
+
+constexpr const char* kEncodersPage =
+    "Encoder Parameters Help\n"
+    "\n"
+    "/a       : use Window Audio Compression Manager (ACM) to select output format\n"
+    "/exb     : use Xing's X3ENC.EXE to compress the output with bitrate b (kbps)\n"
+    "/evb     : use Xing's X3ENC.EXE in VBR mode with rate b (VBR rate) (1.5+)\n"
+    "/elb     : use L3ENC.EXE to compress the output with bitrate b (kbps)\n"
+    "/ebb     : use BLADEENC.DLL to compress durectly to mp3 with bitrate b (kbps)\n"
+    "/ewb     : use MSAudio codec to compress Windows Media with bitrate b (kbps)\n"
+    "/ef      : disable high-frequency encoding on XingMP3 1.5+\n"
+    "/en      : write no output file\n"
+    "/i       : enable MP3 ID3 tagging (worthless without CDDB)\n"
+    "/hx      : supress RIFF/WAVE header, new file extension is x\n";
+
+constexpr const char* kSilencePage =
+    "Silence Parameters Help\n"
+    "\n"
+    "/tl      : trim leading silence\n"
+    "/tt      : trim trailing silence\n"
+    "/t       : trim both leading and trailing silence\n"
+    "/zlx     : add x seconds of leading silence\n"
+    "/ztx     : add x seconds of trailing silence\n";
+
+std::string filesPage() {
+    return std::string(
+               "File Parameters Help\n"
+               "\n"
+               "/0x      : identify CD with CDDB (") +
+           kDefaultCddbServer +
+           "), log on with email address x\n"
+           "/0x,y    : same as /0x, but use alternate CDDB server y\n"
+           "/1x      : set CDDB try count to x\n"
+           "/2x      : set CDDB local cache file to x\n"
+           "/bx      : set alternate basename in the event of CDDB failure\n"
+           "/*a      : add filespec a to the process queue\n"
+           "\n"
+           "basename formatting:\n"
+           "basename may have quotes around it to indicate it contains spaces\n"
+           "basename may contain any of the following:\n"
+           "$i       : insert the track index here\n"
+           "$2di     : insert the track index with two digits here\n"
+           "$t       : intert the track name here (CDDB only)\n"
+           "$a       : insert the artist name here (CDDB only)\n"
+           "$d       : insert the disc name here (CDDB only)\n"
+           "$m       : insert the track time here\n"
+           "NOTE: if CDDB is not used, and a $i or $2di are not in the basename,\n"
+           "a two digit track number will always be appended to the end\n";
+}
+
+constexpr const char* kCdPage =
+    "CD Parameters Help\n"
+    "\n"
+    "/q       : VOLTA runs in cdplayer mode\n"
+    "/o[o]    : play files while extracting them (without file writing)\n"
+    "           note: /oo is the same as /o /en\n"
+    "/os      : enable spectrum analysis\n"
+    "/oc      : enable oscilloscpe\n"
+    "/ob      : add audio breaker to the play stream\n"
+    "/l       : display the cds table of contents\n";
+
+constexpr const char* kDistribPage =
+    "Global Modes Help\n"
+    "\n"
+    "/`[y]    : run in distributed server mode on port y (9999)\n"
+    "/'x[,y]  : run in distributed client mode (connect to server x) (on port y (9999))\n"
+    "\n"
+    "note: distributed modes act over TCP/IP networks, so the server name\n"
+    "      must be an IP address, a fully qualified domain name, something\n"
+    "      in the LMHOSTS file, or something in your own domain\n";
+
+// The text of a "%c" in a message. A missing letter prints nothing rather
+// than a NUL byte, which has no place in console text.
+std::string letterText(char letter) { return letter ? std::string(1, letter) : std::string(); }
+
+// Fills in `result` so that main prints `message` and exits with `code`;
+// returns false so handlers can `return stopWith(...)`.
+bool stopWith(ParseResult& result, int code, const std::string& message) {
+    result.stop = true;
+    result.exitCode = code;
+    result.output += message;
+    result.output += '\n';
+    return false;
+}
+
+bool showPage(ParseResult& result, const std::string& page) {
+    result.stop = true;
+    result.exitCode = 1;
+    result.output += page;
+    return false;
+}
+
+// Copies `length` characters of `text` into a field of `capacity` bytes;
+// false when they do not fit with the NUL.
+bool copyText(char* field, size_t capacity, const char* text, size_t length) {
+    if (length >= capacity) return false;
+    std::memcpy(field, text, length);
+    field[length] = '\0';
+    return true;
+}
+
+bool copyText(char* field, size_t capacity, const char* text) {
+    return copyText(field, capacity, text, std::strlen(text));
+}
+
+std::string tooLong(const char* what, size_t capacity) {
+    return std::string(what) + " too long (at most " + std::to_string(capacity - 1) +
+           " characters)";
+}
+
+// The first two comma-separated pieces of a value; the second is null
+// when the value has no comma or nothing follows it.
+struct ValuePieces {
+    std::string first;
+    const char* second = nullptr;
+    size_t secondLength = 0;
+};
+
+ValuePieces splitAtCommas(const char* value) {
+    ValuePieces pieces;
+    const char* comma = std::strchr(value, ',');
+    if (!comma) {
+        pieces.first = value;
+        return pieces;
+    }
+    pieces.first.assign(value, comma);
+    const char* second = comma + 1;
+    const char* end = std::strchr(second, ',');
+    size_t length = end ? static_cast<size_t>(end - second) : std::strlen(second);
+    if (length > 0) {
+        pieces.second = second;
+        pieces.secondLength = length;
+    }
+    return pieces;
+}
+
+// Scaled in unsigned arithmetic so that absurd values wrap instead of
+// overflowing.
+int kilo(int value) { return static_cast<int>(static_cast<unsigned>(value) * 1000u); }
+
+bool parseClient(const char* value, ParseResult& result) {
+    ValuePieces pieces = splitAtCommas(value);
+    if (pieces.first.empty()) return stopWith(result, 32, "No Distributed Server Address");
+    if (!copyText(options.serverName, sizeof options.serverName, pieces.first.c_str()))
+        return stopWith(result, 32, tooLong("Distributed Server Address", kTextCapacity));
+    if (pieces.second) options.serverPort = std::atoi(pieces.second);
+    options.globalMode = DistributedClient;
+    return true;
+}
+
+bool parseServer(const char* value) {
+    if (*value) options.serverPort = std::atoi(value);
+    options.globalMode = DistributedServer;
+    return true;
+}
+
+bool parseFileSpec(const char* value, ParseResult& result) {
+    if (!*value) return stopWith(result, 33, "No filespec on process queue option");
+    if (options.fileSpecCount >= kMaxFileSpecs)
+        return stopWith(result, 33,
+                        "Too many filespecs (at most " + std::to_string(kMaxFileSpecs) + ")");
+    if (!copyText(options.fileSpecs[options.fileSpecCount], kFileSpecCapacity, value))
+        return stopWith(result, 33, tooLong("Filespec", kFileSpecCapacity));
+    ++options.fileSpecCount;
+    return true;
+}
+
+bool parsePriority(const char* value, ParseResult& result) {
+    if (!*value) return stopWith(result, 1, "Priority must be specified");
+    int n = std::atoi(value);
+    if (n < 0 || n > 6) return stopWith(result, 1, "Invalid Priority: " + std::to_string(n));
+    options.queuePriority = kPriorities[n];
+    return true;
+}
+
+bool parseCddb(const char* value, ParseResult& result) {
+    ValuePieces pieces = splitAtCommas(value);
+    if (pieces.first.empty()) return stopWith(result, 24, "Must supply e-mail address for CDDB");
+    if (pieces.first.size() >= sizeof options.cddbUserAddress)
+        return stopWith(result, 24, tooLong("CDDB e-mail address", kTextCapacity));
+    if (pieces.secondLength >= sizeof options.cddbServer)
+        return stopWith(result, 24, tooLong("CDDB server name", kTextCapacity));
+    copyText(options.cddbUserAddress, sizeof options.cddbUserAddress, pieces.first.c_str());
+    if (pieces.second)
+        copyText(options.cddbServer, sizeof options.cddbServer, pieces.second, pieces.secondLength);
+    options.cddbEnabled = true;
+    return true;
+}
+
+bool parseCacheFile(const char* value, ParseResult& result) {
+    if (!*value) return stopWith(result, 32, "CD Cache File Name Not Specified");
+    if (!copyText(options.cacheFileName, sizeof options.cacheFileName, value))
+        return stopWith(result, 32, tooLong("CD Cache File Name", kCacheNameCapacity));
+    options.cacheEnabled = true;
+    return true;
+}
+
+bool parseHelp(const char* topic, ParseResult& result) {
+    if (!*topic) return showPage(result, kUsagePage);
+    static const char* const kTopics[] = {"filters", "drives", "modes", "encoders",
+                                          "silence", "files",  "cd",    "distrib"};
+    const std::string pages[] = {kFiltersPage, kDrivesPage, kModesPage, kEncodersPage,
+                                 kSilencePage, filesPage(), kCdPage,    kDistribPage};
+    for (size_t i = 0; i < std::size(kTopics); ++i)
+        if (strcasecmp(topic, kTopics[i]) == 0) return showPage(result, pages[i]);
+    return stopWith(result, 1, std::string("Unknown help option: ") + topic);
+}
+
+bool parseAcm(ParseResult& result) {
+    if (options.encoder != 0) return stopWith(result, 1, "Cannot Use ACM and External Compressor");
+    options.useAcm = true;
+    return true;
+}
+
+bool parseAlternateBasename(const char* value, ParseResult& result) {
+    if (!*value) return stopWith(result, 31, "Alternate Base Error");
+    if (!copyText(options.alternateBasename, sizeof options.alternateBasename, value))
+        return stopWith(result, 31, tooLong("Alternate basename", kTextCapacity));
+    return true;
+}
+
+bool parseDownmix(char subLetter, ParseResult& result) {
+    switch (subLetter) {
+        case 'l':
+            options.downmixMode = 1;
+            break;
+        case 'r':
+            options.downmixMode = 2;
+            break;
+        case 'm':
+            options.downmixMode = 0;
+            break;
+        default:
+            return stopWith(result, 1, "Unknown downmix option: " + letterText(subLetter));
+    }
+    options.downmix = true;
+    return true;
+}
+
+bool parseDriveType(const char* value, ParseResult& result) {
+    struct Name {
+        const char* name;
+        int type;
+    };
+    static const Name kNames[] = {
+        {"PLEXTOR", 1}, {"ATAPI", 2}, {"MMC", 2}, {"SONY", 1}, {"PHILIPS", 3}};
+    for (const Name& n : kNames) {
+        if (strcasecmp(value, n.name) == 0) {
+            options.driveType = n.type;
+            return true;
+        }
+    }
+    return stopWith(result, 1, std::string("Unknown drive type: ") + value);
+}
+
+bool parseEncoder(char subLetter, const char* value, ParseResult& result) {
+    if (options.useAcm) return stopWith(result, 1, "Cannot Use ACM and External Compressor");
+    switch (subLetter) {
+        case 'b':
+            options.encoder = 1;
+            break;
+        case 'x':
+            options.encoder = 2;
+            break;
+        case 'l':
+            options.encoder = 3;
+            break;
+        case 'v':
+            options.encoder = 4;
+            break;
+        case 'w':
+            options.encoder = 5;
+            break;
+        case 'n':
+            options.encoder = -1;
+            break;
+        case 'f':
+            options.encoderExtraArgument = "-l";
+            break;
+        default:
+            return stopWith(result, 1, "Unknown encoder option: " + letterText(subLetter));
+    }
+    if (*value) options.bitrate = kilo(std::atoi(value));
+    return true;
+}
+
+bool appendBand(const char* value, unsigned char widthKind, ParseResult& result) {
+    if (!*value) return stopWith(result, 20, "Parametric EQ Must Have Parameters");
+    EqBand band;
+    band.widthKind = widthKind;
+    if (std::sscanf(value, "%lf,%lf,%lf", &band.centre, &band.width, &band.gain) < 3)
+        return stopWith(result, 20, "Parametric EQ Parameter Error");
+    if (options.eqBandCount >= kMaxEqBands)
+        return stopWith(result, 20,
+                        "Too many equalizer bands (at most " + std::to_string(kMaxEqBands) + ")");
+    options.eqBands[options.eqBandCount++] = band;
+    return true;
+}
+
+bool parseFilter(char subLetter, const char* value, ParseResult& result) {
+    switch (subLetter) {
+        case 'k':
+            options.karaoke = true;
+            return true;
+        case 'n':
+            options.normalize = true;
+            return true;
+        case 'r':
+            options.reverb = true;
+            return true;
+        case 's':
+            options.spread = true;
+            if (*value) options.spreadAmount = std::atof(value);
+            return true;
+        case 'c':
+            options.compress = true;
+            if (*value) options.compressAmount = std::atof(value);
+            return true;
+        case 'l':
+            options.lowPass = true;
+            if (*value) options.lowPassCutoff = std::atof(value);
+            return true;
+        case 'h':
+            options.highPass = true;
+            if (*value) options.highPassCutoff = std::atof(value);
+            return true;
+        case 'q': {
+            if (!*value) return stopWith(result, 20, "High-Shelf Must Have Parameters");
+            double freq = 0.0, gain = 0.0;
+            if (std::sscanf(value, "%lf,%lf", &freq, &gain) < 2)
+                return stopWith(result, 20, "High Shelf Parameter Error");
+            options.highShelfFreq = freq;
+            options.highShelfGain = gain;
+            options.highShelf = true;
+            return true;
+        }
+        case 'z': {
+            double freq = 0.0, gain = 0.0;
+            if (!*value || std::sscanf(value, "%lf,%lf", &freq, &gain) < 2)
+                return stopWith(result, 20, "Low-Shelf Must Have Parameters");
+            options.lowShelfFreq = freq;
+            options.lowShelfGain = gain;
+            options.lowShelf = true;
+            return true;
+        }
+        case 'p':
+            return appendBand(value, 0, result);
+        case 't':
+            return appendBand(value, 1, result);
+        default:
+            return stopWith(result, 1, "Unknown Filter Option: " + letterText(subLetter));
+    }
+}
+
+bool parseHeader(const char* value, ParseResult& result) {
+    std::string extension = std::string(".") + value;
+    if (!copyText(options.outputExtension, sizeof options.outputExtension, extension.c_str()))
+        return stopWith(result, 1, tooLong("File extension", kExtensionCapacity));
+    options.suppressHeader = true;
+    return true;
+}
+
+bool parseExtractMode(char subLetter, ParseResult& result) {
+    switch (subLetter) {
+        case 'n':
+            options.extractMode = 1;
+            return true;
+        case 'b':
+            options.extractMode = 0;
+            return true;
+        case 's':
+            options.extractMode = 2;
+            return true;
+        case 'm':
+            options.extractMode = 3;
+            return true;
+        default:
+            return stopWith(result, 1, "Unknown Extract Mode: " + letterText(subLetter));
+    }
+}
+
+void parsePlay(char subLetter) {
+    switch (subLetter) {
+        case '\0':
+            options.playWhileExtracting = true;
+            break;
+        case 'o':
+            options.playWhileExtracting = true;
+            options.encoder = -1;
+            break;
+        case 'b':
+            options.audioBreaker = true;
+            break;
+        case 's':
+            options.spectrum = true;
+            break;
+        case 'c':
+            options.oscilloscope = true;
+            break;
+        default:
+            break;  // unknown monitor letters are ignored
+    }
+}
+
+bool parseScsiAddress(const char* value, ParseResult& result) {
+    if (!value[0] || !value[1] || !value[2]) return stopWith(result, 1, "SCSI Parameters Error");
+    options.scsiHost = value[0] - '0';
+    options.scsiTarget = value[1] - '0';
+    options.scsiLun = value[2] - '0';
+    return true;
+}
+
+bool parseTrim(char subLetter, ParseResult& result) {
+    switch (subLetter) {
+        case '\0':
+            options.trimLeading = true;
+            options.trimTrailing = true;
+            return true;
+        case 't':
+            options.trimTrailing = true;
+            return true;
+        case 'l':
+            options.trimLeading = true;
+            return true;
+        default:
+            return stopWith(result, 1, "Unkown Trim Option: " + letterText(subLetter));
+    }
+}
+
+bool parseZeroPad(char subLetter, const char* value, ParseResult& result) {
+    switch (subLetter) {
+        case 'l':
+            options.padLeadingSeconds = std::atof(value);
+            return true;
+        case 't':
+            options.padTrailingSeconds = std::atof(value);
+            return true;
+        default:
+            return stopWith(result, 1, "Unknown Zero Pad Option: " + letterText(subLetter));
+    }
+}
+
+char folded(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+// One argument that starts with "/" or "-".
+bool parseOption(const char* argument, ParseResult& result) {
+    const char* text = argument + 1;
+    if (std::strcmp(text, "scan") == 0) {
+        options.deviceScan = true;
+        return true;
+    }
+    char letter = folded(text[0]);
+    char subLetter = letter ? folded(text[1]) : '\0';
+    const char* value = letter ? text + 1 : text;          // after the letter
+    const char* subValue = subLetter ? value + 1 : value;  // after the sub-letter
+
+    switch (letter) {
+        case '\'':
+            return parseClient(value, result);
+        case '`':
+            return parseServer(value);
+        case '*':
+            return parseFileSpec(value, result);
+        case '+':
+            return parsePriority(value, result);
+        case '/':
+            return true;
+        case '0':
+            return parseCddb(value, result);
+        case '1':
+            options.cddbTryCount = std::atoi(value);
+            return true;
+        case '2':
+            return parseCacheFile(value, result);
+        case '=':
+            result.output += "Enabling Dod Urezi Vizaro\n";
+            options.progressChar = '*';
+            return true;
+        case '?':
+            return parseHelp(value, result);
+        case 'a':
+            return parseAcm(result);
+        case 'b':
+            return parseAlternateBasename(value, result);
+        case 'c':
+            return parseDownmix(subLetter, result);
+        case 'd':
+            return parseDriveType(value, result);
+        case 'e':
+            return parseEncoder(subLetter, subValue, result);
+        case 'f':
+            return parseFilter(subLetter, subValue, result);
+        case 'h':
+            return parseHeader(value, result);
+        case 'i':
+            options.id3Tagging = true;
+            return true;
+        case 'l':
+            options.listToc = true;
+            return true;
+        case 'm':
+            return parseExtractMode(subLetter, result);
+        case 'o':
+            parsePlay(subLetter);
+            return true;
+        case 'p':
+            options.preampGain = std::atof(value);
+            return true;
+        case 'q':
+            options.cdPlayerMode = true;
+            return true;
+        case 'r':
+            options.readRetries = std::atoi(value);
+            return true;
+        case 's':
+            return parseScsiAddress(value, result);
+        case 't':
+            return parseTrim(subLetter, result);
+        case 'z':
+            return parseZeroPad(subLetter, subValue, result);
+        default:
+            return stopWith(result, 1, "Unknown Option: " + letterText(letter));
+    }
+}
+
+bool parseBasename(const char* argument, ParseResult& result) {
+    if (std::strpbrk(argument, ":%"))
+        return stopWith(result, 31, "Filename contains illegal character(s)");
+    if (!copyText(options.basename, sizeof options.basename, argument))
+        return stopWith(result, 31, tooLong("Basename", kTextCapacity));
+    return true;
+}
+
+// strtol as an int: leading blanks and a sign are accepted; values out of
+// range are clamped rather than left to overflow.
+int readInteger(const char* text, const char** end) {
+    char* stop = nullptr;
+    long value = std::strtol(text, &stop, 10);
+    *end = stop;
+    if (value > 2147483647L) return 2147483647;
+    if (value < -2147483647L - 1) return -2147483647 - 1;
+    return static_cast<int>(value);
+}
+
+bool parseJob(const char* argument, ParseResult& result) {
+    Job job;
+    if (std::strcmp(argument, "*") == 0) {
+        job.kind = WholeDisc;
+    } else if (std::strcmp(argument, "@") == 0) {
+        job.kind = AllAudioTracks;
+    } else {
+        const char* rest = nullptr;
+        job.first = readInteger(argument, &rest);
+        if (*rest == ':' || *rest == '-') {
+            job.kind = *rest == ':' ? TrackRange : SectorRange;
+            job.last = readInteger(rest + 1, &rest);
+        } else if (*rest == '\0') {
+            job.kind = TrackRange;
+            job.last = job.first;
+        } else {
+            return stopWith(result, 1, std::string("Cant parse argument: ") + argument);
+        }
+    }
+    if (options.jobCount >= kMaxJobs)
+        return stopWith(result, 1,
+                        "Too many list items (at most " + std::to_string(kMaxJobs) + ")");
+    options.jobs[options.jobCount++] = job;
+    return true;
+}
+
+}  // namespace
+
+ParseResult parseArguments(int count, const char* const* arguments) {
+    ParseResult result;
+    for (int i = 1; i < count; ++i) {
+        const char* argument = arguments[i];
+        bool ok;
+        if (argument[0] == '-' || argument[0] == '/')
+            ok = parseOption(argument, result);
+        else if (options.basename[0] == '\0')
+            ok = parseBasename(argument, result);
+        else
+            ok = parseJob(argument, result);
+        if (!ok) break;
+    }
+    return result;
+}
+
+void tokenizeEnvironment(const char* text, EnvironmentTokens& tokens) {
+    tokens = EnvironmentTokens();
+    char* buffer = tokens.buffer;
+    size_t length = strnlen(text, kEnvironmentCapacity - 1);
+    std::memcpy(buffer, text, length);
+    buffer[length] = '\0';
+
+    auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    size_t pos = 0;
+    while (pos < length && isBlank(buffer[pos])) ++pos;
+    while (pos < length && buffer[pos] != '\0' && tokens.count < kMaxEnvironmentTokens) {
+        size_t start, end;
+        if (buffer[pos] == '"') {
+            // An unmatched quote runs to the end of the text.
+            start = pos + 1;
+            end = start;
+            while (end < length && buffer[end] != '"') ++end;
+            pos = end + 2;  // past the closing quote and the character after it
+        } else {
+            start = pos;
+            end = start;
+            while (end < length && !isBlank(buffer[end])) ++end;
+            pos = end + 1;
+        }
+        buffer[end] = '\0';
+        tokens.arguments[++tokens.count] = buffer + start;
+        while (pos < length && isBlank(buffer[pos])) ++pos;
+    }
+    tokens.arguments[0] = "";
+}
+
+ParseResult parseEnvironmentText(const char* text) {
+    EnvironmentTokens tokens;
+    tokenizeEnvironment(text, tokens);
+    return parseArguments(tokens.count + 1, tokens.arguments);
+}
+
+ParseResult parseEnvironmentString() {
+    const char* text = std::getenv("VOLTA");
+    if (!text) return ParseResult();
+    return parseEnvironmentText(text);
+}
+
+bool environmentSwitchedOff(int count, const char* const* arguments) {
+    for (int i = 1; i < count; ++i)
+        if (std::strcmp(arguments[i], "//") == 0) return true;
+    return false;
+}

@@ -1,0 +1,40 @@
+#include "engine/control/progressmeter.h"
+
+#include <cstdio>
+
+#include "engine/control/console.h"
+#include "engine/control/options.h"
+
+namespace {
+constexpr int kEscape = 27;
+}
+
+ProgressMeter::~ProgressMeter() = default;
+
+void ProgressMeter::setTitle(const char* text) { std::snprintf(title, sizeof title, "%s", text); }
+
+void ProgressMeter::begin() {
+    std::printf("%s\n[                                        ]\r[", title);
+    std::fflush(stdout);
+    drawn = 0;
+}
+
+void ProgressMeter::setPercent(int n) { percent = n; }
+
+int ProgressMeter::update() {
+    int target = 2 * percent / 5;
+    // Out-of-range percentages must not draw outside the brackets.
+    if (target < 0) target = 0;
+    if (target > kCells) target = kCells;
+    if (target > drawn) {
+        for (int i = drawn; i < target; ++i) std::putchar(options.progressChar);
+        std::fflush(stdout);
+    }
+    drawn = target;
+    return pollKey() == kEscape ? 1 : 0;
+}
+
+void ProgressMeter::finish() {
+    std::printf("\n\n");
+    std::fflush(stdout);
+}
