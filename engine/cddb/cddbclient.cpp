@@ -1,0 +1,287 @@
+#include "engine/cddb/cddbclient.h"
+
+#include "engine/cddb/cddbcache.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr int kSectorsPerSecond = 75;
+constexpr int kLeadInSectors = 150;
+// A real list of matches or entry has a few hundred lines at most; a server
+// that goes on for ever is treated as a broken connection.
+constexpr int kMaxAnswerLines = 10000;
+
+// Messages are flushed at once: the user waits on the network after most.
+void say(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void say(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    std::vprintf(format, arguments);
+    va_end(arguments);
+    std::fflush(stdout);
+}
+
+class SocketConnection : public CddbConnection {
+public:
+    explicit SocketConnection(int socket) : socket(socket) {}
+    ~SocketConnection() override { closeSocket(socket); }
+    int receive(char* buffer, int capacity) override { return receiveRawLine(socket, buffer, capacity); }
+    void send(const char* line) override { sendLine(socket, line); }
+
+private:
+    int socket;
+};
+
+int digitSum(int value) {
+    int sum = 0;
+    for (; value > 0; value /= 10) sum += value % 10;
+    return sum;
+}
+
+bool startsWith(const char* text, const char* prefix) {
+    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+void cutTerminator(char* text) {
+    std::size_t length = std::strlen(text);
+    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r')) text[--length] = '\0';
+}
+
+// Word `index` (from 0) of a blank-separated line, cut to the buffer.
+void copyWord(const char* text, int index, char (&word)[kNameCapacity]) {
+    const char* blanks = " \t";
+    for (;;) {
+        text += std::strspn(text, blanks);
+        std::size_t length = std::strcspn(text, blanks);
+        if (index-- == 0 || length == 0) {
+            if (length > sizeof word - 1) length = sizeof word - 1;
+            std::memcpy(word, text, length);
+            word[length] = '\0';
+            return;
+        }
+        text += length;
+    }
+}
+
+// A server line the user should see: the reason why it refused a command.
+void showRefusal(const char* answer) {
+    if (answer[0] != '4' && answer[0] != '5') return;
+    char shown[kRawLineBufferBytes];
+    std::size_t length = std::strcspn(answer, "\r\n");
+    for (std::size_t i = 0; i < length; ++i) {
+        unsigned char c = static_cast<unsigned char>(answer[i]);
+        shown[i] = (c < 0x20 || c == 0x7F) ? ' ' : answer[i];
+    }
+    shown[length] = '\0';
+    say("%s\n", shown);
+}
+
+}  // namespace
+
+int readDiscLayout(const CdDrive& drive, DiscLayout& layout) {
+    layout.firstTrack = drive.firstTrack();
+    layout.lastTrack = drive.lastTrack();
+    if (layout.firstTrack < 1 || layout.lastTrack > 99 || layout.firstTrack > layout.lastTrack) return -1;
+    int previous = 0;
+    for (int track = layout.firstTrack; track <= layout.lastTrack; ++track) {
+        int start = drive.trackStart(track);
+        if (start < previous) return -1;
+        layout.trackStart[track] = previous = start;
+    }
+    layout.leadOut = drive.trackEnd(layout.lastTrack);
+    return layout.leadOut < previous ? -1 : 0;
+}
+
+int parseServerAddress(const char* server, char (&host)[kTextCapacity], int& port) {
+    port = kDefaultCddbPort;
+    std::size_t length = std::strlen(server);
+    const char* colon = std::strrchr(server, ':');
+    if (colon) {
+        length = static_cast<std::size_t>(colon - server);
+        char* end = nullptr;
+        long value = std::strtol(colon + 1, &end, 10);
+        if (end == colon + 1 || *end != '\0' || value < 1 || value > 65535) return -1;
+        port = static_cast<int>(value);
+    }
+    if (length > sizeof host - 1) length = sizeof host - 1;
+    std::memcpy(host, server, length);
+    host[length] = '\0';
+    return 0;
+}
+
+CddbClient::CddbClient(const DiscLayout& layout, const DiscNames& names) : layout(layout), discNames(names) {
+    int count = layout.lastTrack - layout.firstTrack + 1;
+    int digits = 0;
+    for (int track = layout.firstTrack; track <= layout.lastTrack; ++track)
+        digits += digitSum((layout.trackStart[track] + kLeadInSectors) / kSectorsPerSecond);
+    uint32_t seconds = layout.leadOut / kSectorsPerSecond - layout.trackStart[layout.firstTrack] / kSectorsPerSecond;
+    id = (static_cast<uint32_t>(digits % 255) << 24) | (seconds << 8) | static_cast<uint32_t>(count);
+
+    // At most 99 offsets of a few digits each: far inside the buffer.
+    int length = std::snprintf(query, sizeof query, "cddb query %08x %d ", id, count);
+    for (int track = layout.firstTrack; track <= layout.lastTrack; ++track)
+        length += std::snprintf(query + length, sizeof query - length, "%d ", layout.trackStart[track] + kLeadInSectors);
+    std::snprintf(query + length, sizeof query - length, "%d", layout.leadOut / kSectorsPerSecond + 2);
+}
+
+int CddbClient::lookup() {
+    if (options.cacheEnabled) {
+        say("Checking Local CD Cache File\n");
+        if (findCacheEntry(options.cacheFileName, query, discNames) == 0) {
+            say("Entry Found In Local Cache\n\n");
+            return 0;
+        }
+        say("Entry Not Found, ");
+    }
+    say("Connecting to CDDB Server - %s\n", options.cddbServer);
+    say("Visit Their Web Page: %s\n", kCddbWebPage);
+
+    char host[kTextCapacity];
+    int port = 0;
+    int socket = parseServerAddress(options.cddbServer, host, port) == 0 ? connectTo(host, port) : -1;
+    if (socket < 0) {
+        say("Could not connect\n");
+        return 1;
+    }
+    int result;
+    {
+        SocketConnection connection(socket);
+        result = converse(connection);
+    }
+    if (result != 0) return result;
+    say("\n");
+    if (options.cacheEnabled)
+        appendCacheEntry(options.cacheFileName, query, discNames, layout.firstTrack, layout.lastTrack);
+    return 0;
+}
+
+int CddbClient::receive(CddbConnection& connection) {
+    if (connection.receive(line, sizeof line) >= 0) return 0;
+    say("Connection Terminated\n");
+    return -1;
+}
+
+int CddbClient::converse(CddbConnection& connection) {
+    if (receive(connection) != 0) return 1;
+    connection.send("proto 2");
+    if (receive(connection) != 0) return 1;
+
+    // The address splits at its first "@"; without one the host part is empty.
+    const char* address = options.cddbUserAddress;
+    const char* at = std::strchr(address, '@');
+    int userLength = at ? static_cast<int>(at - address) : static_cast<int>(std::strlen(address));
+    char command[kRawLineBufferBytes];
+    std::snprintf(command, sizeof command, "cddb hello %.*s %s \"TANAGER Release\" 2.80", userLength, address,
+                  at ? at + 1 : "");
+    connection.send(command);
+    if (receive(connection) != 0) return 1;
+    showRefusal(line);
+
+    say("Sending CDDB Query: %08x\n", id);
+    connection.send(query);
+    if (receive(connection) != 0) return 1;
+    int chosen = chooseReadCommand(connection, command);
+    if (chosen != 0) return chosen;
+
+    connection.send(command);
+    if (receive(connection) != 0) return 1;
+    if (!startsWith(line, "210")) {
+        showRefusal(line);
+        return 1;
+    }
+    return readEntry(connection);
+}
+
+// From the query answer in `line`: the read command of the first match.
+int CddbClient::chooseReadCommand(CddbConnection& connection, char (&command)[kRawLineBufferBytes]) {
+    char category[kNameCapacity];
+    if (startsWith(line, "200")) {
+        say("Exact Match Found, Reading Info\n");
+        copyWord(line, 1, category);
+        std::snprintf(command, sizeof command, "cddb read %s %08x", category, id);
+        return 0;
+    }
+    if (startsWith(line, "211")) {
+        say("Inexact Matches Found, Picking First\n");
+        command[0] = '\0';
+        for (int count = 0;; ++count) {
+            if (receive(connection) != 0) return 1;
+            if (line[0] == '.') break;
+            if (count == kMaxAnswerLines) {
+                say("Connection Terminated\n");
+                return 1;
+            }
+            if (count == 0) {
+                char matchedId[kNameCapacity];
+                copyWord(line, 0, category);
+                copyWord(line, 1, matchedId);
+                std::snprintf(command, sizeof command, "cddb read %s %s", category, matchedId);
+            }
+        }
+        if (command[0] != '\0') return 0;
+    }
+    showRefusal(line);
+    say("Disc ID Match Not Found\n\n");
+    return 2;
+}
+
+int CddbClient::readEntry(CddbConnection& connection) {
+    for (int count = 0; count <= kMaxAnswerLines; ++count) {
+        if (receive(connection) != 0) return 1;
+        if (line[0] == '.') return 0;
+        takeEntryLine();
+    }
+    say("Connection Terminated\n");
+    return 1;
+}
+
+void CddbClient::takeEntryLine() {
+    cutTerminator(line);
+    if (startsWith(line, "DTITLE=")) {
+        const char* value = line + 7;
+        const char* separator = std::strstr(value, " / ");
+        if (separator) {
+            storeName(discNames.discArtist, value, static_cast<std::size_t>(separator - value));
+            storeName(discNames.discTitle, separator + 3, std::strlen(separator + 3));
+        } else {
+            storeName(discNames.discArtist, value, std::strlen(value));
+            storeName(discNames.discTitle, value, std::strlen(value));
+        }
+        return;
+    }
+    if (!startsWith(line, "TTITLE")) return;
+    // Only "TTITLE<n>...=" with n in 0..99 names a track.
+    const char* digits = line + 6;
+    if (*digits < '0' || *digits > '9') return;
+    int index = 0;
+    for (; *digits >= '0' && *digits <= '9'; ++digits) {
+        index = index * 10 + (*digits - '0');
+        if (index >= kMaxTracks) return;
+    }
+    const char* value = std::strchr(digits, '=');
+    if (!value) return;
+    ++value;
+    if (*value == '\0')
+        storeName(discNames.trackTitles[index], "Unknown", 7);
+    else
+        storeName(discNames.trackTitles[index], value, std::strlen(value));
+}
+
+int cddbLookup(CdDrive& drive) {
+    DiscLayout layout;
+    if (readDiscLayout(drive, layout) != 0) {
+        say("Disc ID Match Not Found\n\n");
+        return 2;
+    }
+    auto names = std::make_unique<DiscNames>();
+    namesFromDrive(drive, *names);
+    auto client = std::make_unique<CddbClient>(layout, *names);
+    int result = client->lookup();
+    if (result == 0) namesToDrive(client->names(), drive);
+    return result;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "engine/cddb/discnames.h"
+#include "engine/control/options.h"
+#include "engine/net/linesocket.h"
+
+#include <cstdint>
+
+constexpr int kQueryLineBytes = 4096;
+constexpr const char* kCddbWebPage = "https://gnudb.org";
+
+// The table of contents as the disc ID sees it.
+struct DiscLayout {
+    int firstTrack = 0;
+    int lastTrack = 0;
+    int trackStart[kMaxTracks + 1] = {};  // by track number
+    int leadOut = 0;
+};
+
+// 0 when the drive's table of contents gives a layout a disc ID can be
+// computed from: tracks within 1..99, in order, ending at the lead-out.
+int readDiscLayout(const CdDrive& drive, DiscLayout& layout);
+
+// Splits "host" or "host:port"; 0 when the port (default 8880) is valid.
+int parseServerAddress(const char* server, char (&host)[kTextCapacity], int& port);
+
+// One conversation with a CDDB server; the socket in the engine, memory
+// when the answers are fed in by other means.
+class CddbConnection {
+public:
+    virtual ~CddbConnection() = default;
+    // One line, "\r\n" kept; -1 when the connection has ended.
+    virtual int receive(char* buffer, int capacity) = 0;
+    virtual void send(const char* line) = 0;
+};
+
+class CddbClient {
+public:
+    CddbClient(const DiscLayout& layout, const DiscNames& names);
+
+    // The cache, then the server: 0 names filled in, 1 failed (trying
+    // again may help), 2 the server does not know the disc.
+    int lookup();
+
+    // The dialogue from the server's greeting to the end of the entry;
+    // results as for lookup.
+    int converse(CddbConnection& connection);
+
+    uint32_t discId() const { return id; }
+    const char* queryLine() const { return query; }
+    const DiscNames& names() const { return discNames; }
+
+private:
+    int receive(CddbConnection& connection);
+    int chooseReadCommand(CddbConnection& connection, char (&command)[kRawLineBufferBytes]);
+    int readEntry(CddbConnection& connection);
+    void takeEntryLine();
+
+    DiscLayout layout;
+    DiscNames discNames;
+    uint32_t id = 0;
+    char query[kQueryLineBytes] = {};
+    char line[kRawLineBufferBytes] = {};
+};
+
+// The lookup of the main flow on the drive's disc. The drive's names change
+// only when it returns 0; 2 means there is no point in trying again.
+int cddbLookup(CdDrive& drive);

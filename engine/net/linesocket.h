@@ -1,0 +1,35 @@
+#pragma once
+
+// LineSocket: the operations on one connected TCP stream socket shared by
+// the CDDB lookup and the distributed modes. The socket is a plain handle;
+// a negative handle means no connection. Lines travel ended by "\r\n".
+
+constexpr int kLineBufferBytes = 256;       // distributed protocol lines
+constexpr int kRawLineBufferBytes = 4096;   // CDDB lines
+constexpr int kReceiveTimeoutMs = 30000;    // per line, and for connecting
+constexpr int kWaitForever = -1;            // for a peer that may stay idle
+
+// Connects to `host` (a name or a dotted address) at `port`; the socket, or -1.
+int connectTo(const char* host, int port);
+
+// Sends `text` and "\r\n". Text past the 4096-byte line buffer is cut, the
+// terminator always goes out. Send failures are left to the next receive.
+void sendLine(int socket, const char* text);
+
+// Formats into the 256-byte line buffer and sends it. A line cut by the
+// buffer still ends with "\r\n".
+void sendFormatted(int socket, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// One line, "\r\n" kept, NUL-terminated. Returns the number of bytes stored,
+// or -1 when the peer closed, the socket failed or no full line arrived
+// within `timeoutMs`. A line longer than the buffer is cut; the rest of it
+// is read and dropped.
+int receiveRawLine(int socket, char* buffer, int capacity, int timeoutMs = kReceiveTimeoutMs);
+
+// One line with its terminator cut off (at the first CR and the first LF).
+// Returns the number of bytes stored, terminator included; 0 when the peer
+// closed before sending a byte, the socket failed or the line timed out.
+// A peer closing in the middle of a line yields that partial line.
+int receiveLine(int socket, char* buffer, int capacity, int timeoutMs = kReceiveTimeoutMs);
+
+void closeSocket(int socket);
