@@ -28,5 +28,8 @@ constexpr int kWaveFormatBaseBytes = 18;
 // The process-wide output format every job's output is written in.
 extern WaveFormat outputFormat;
 
+// 16-bit PCM at 44100 Hz with `channels` channels; the extra size is 0.
+WaveFormat pcmFormat(int channels);
+
 // CD audio as it is: PCM, 2 channels, 44100 Hz, 16 bits.
 void setPcmOutputFormat();

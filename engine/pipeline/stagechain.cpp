@@ -119,13 +119,7 @@ std::unique_ptr<AudioStage> createAudioChain(const char* name) {
         return nullptr;
     }
 
-    WaveFormat input = {};
-    input.formatTag = kWaveFormatPcm;
-    input.channels = 2;
-    input.samplesPerSecond = 44100;
-    input.averageBytesPerSecond = 176400;
-    input.blockAlign = 4;
-    input.bitsPerSample = 16;
+    const WaveFormat input = pcmFormat(2);
 
     std::unique_ptr<AudioStage> chain = std::move(writer);
     if (!prepend<AcmConverter>(chain, suggested, outputFormat)) return nullptr;

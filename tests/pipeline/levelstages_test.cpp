@@ -14,24 +14,6 @@
 
 namespace {
 
-// A stage in front of a recorder; `sink` stays valid while `stage` lives.
-template <class Stage>
-struct StageUnderTest {
-    template <class... Arguments>
-    explicit StageUnderTest(Arguments... arguments) {
-        auto recorder = std::make_unique<RecordingStage>();
-        sink = recorder.get();
-        stage = std::make_unique<Stage>(arguments..., std::move(recorder));
-    }
-    std::vector<int16_t> run(const std::vector<int16_t>& samples) {
-        sink->bytes.clear();
-        EXPECT_EQ(stage->write(asBytes(samples), byteSize(samples)), 0);
-        return sink->samples();
-    }
-    std::unique_ptr<Stage> stage;
-    RecordingStage* sink;
-};
-
 using Samples = std::vector<int16_t>;
 
 TEST(GainStage, AmplifiesWithTruncationAndClipping) {

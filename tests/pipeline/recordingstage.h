@@ -1,9 +1,12 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include "engine/pipeline/audiostage.h"
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,3 +49,23 @@ inline const uint8_t* asBytes(const std::vector<int16_t>& samples) {
 inline int byteSize(const std::vector<int16_t>& samples) {
     return static_cast<int>(samples.size() * 2);
 }
+
+// A stage in front of a recorder; `sink` stays valid while `stage` lives.
+template <class Stage>
+struct StageUnderTest {
+    template <class... Arguments>
+    explicit StageUnderTest(Arguments... arguments) {
+        auto recorder = std::make_unique<RecordingStage>();
+        sink = recorder.get();
+        stage = std::make_unique<Stage>(arguments..., std::move(recorder));
+    }
+    int write(const std::vector<int16_t>& samples) { return stage->write(asBytes(samples), byteSize(samples)); }
+    // Writes one block and returns what came out of it.
+    std::vector<int16_t> run(const std::vector<int16_t>& samples) {
+        sink->bytes.clear();
+        EXPECT_EQ(write(samples), 0);
+        return sink->samples();
+    }
+    std::unique_ptr<Stage> stage;
+    RecordingStage* sink;
+};

@@ -12,19 +12,6 @@ namespace {
 
 using Samples = std::vector<int16_t>;
 
-template <class Stage>
-struct StageUnderTest {
-    template <class... Arguments>
-    explicit StageUnderTest(Arguments... arguments) {
-        auto recorder = std::make_unique<RecordingStage>();
-        sink = recorder.get();
-        stage = std::make_unique<Stage>(arguments..., std::move(recorder));
-    }
-    int write(const Samples& samples) { return stage->write(asBytes(samples), byteSize(samples)); }
-    std::unique_ptr<Stage> stage;
-    RecordingStage* sink;
-};
-
 Samples frames(int count, int16_t left, int16_t right) {
     Samples samples;
     for (int f = 0; f < count; ++f) samples.insert(samples.end(), {left, right});
