@@ -173,3 +173,7 @@ int acmStreamClose(AcmStreamHandle& stream) {
     stream.reset();
     return kAcmOk;
 }
+
+bool acmStreamIsCopy(const AcmStream* stream) {
+    return stream && !stream->resampler;
+}

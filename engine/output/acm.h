@@ -56,3 +56,5 @@ int acmStreamPrepareHeader(AcmStream* stream, AcmStreamHeader& header);
 int acmStreamConvert(AcmStream* stream, AcmStreamHeader& header, uint32_t flags);
 int acmStreamUnprepareHeader(AcmStream* stream, AcmStreamHeader& header);
 int acmStreamClose(AcmStreamHandle& stream);
+// True for a stream between identical formats, whose conversion is a copy.
+bool acmStreamIsCopy(const AcmStream* stream);

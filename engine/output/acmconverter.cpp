@@ -40,6 +40,10 @@ int AcmConverter::open() {
 
 int AcmConverter::write(const uint8_t* data, int byteCount) {
     if (!stream_ || byteCount < 0 || byteCount > kBufferBytes) return 1;
+    // Between identical formats the block goes on as it is, in whole frames:
+    // no stage changes the block it was given, so no copy is needed.
+    if (acmStreamIsCopy(stream_.get()))
+        return AudioStage::write(data, byteCount - byteCount % sourceFormat_.blockAlign);
     header_.source = data;
     uint32_t pending = static_cast<uint32_t>(byteCount);
     for (;;) {
