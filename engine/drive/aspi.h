@@ -1,6 +1,12 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
 
 // Stand-in for the ASPI library: the process-wide holder of the SCSI
 // transport. Host adapters 0..n-1 are the machine's SCSI hosts that carry
@@ -13,6 +19,96 @@ AspiLibrary& aspiLibrary();
 // Success status of a completed request, as ASPI reports it.
 constexpr uint8_t kStatusComplete = 1;
 constexpr uint8_t kStatusPending = 0;
+// Failure statuses: the device answered CHECK CONDITION (or another bad
+// status), the host adapter does not exist, no device at the address.
+constexpr uint8_t kStatusError = 0x04;
+constexpr uint8_t kStatusInvalidHost = 0x81;
+constexpr uint8_t kStatusNoDevice = 0x82;
+
+constexpr int kSenseBytes = 14;
+
+// Auto-reset event: one signal releases one wait.
+class CompletionEvent {
+public:
+    void signal();
+    void wait();
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool signalled_ = false;
+};
+
+// The execute-command block a request hands to the transport: address,
+// data buffer, CDB, sense area and the status the device side sets once
+// the command has run.
+struct RequestBlock {
+    int host = 0;
+    int target = 0;
+    int lun = 0;
+    uint8_t* buffer = nullptr;
+    int length = 0;
+    int cdbLength = 0;
+    uint8_t cdb[16] = {};
+    uint8_t sense[kSenseBytes] = {};
+    std::atomic<uint8_t> status{kStatusPending};
+    CompletionEvent* event = nullptr;
+
+    // Called exactly once per command by whoever ran it.
+    void complete(uint8_t result);
+};
+
+// A device on a host adapter: runs one command at a time to completion.
+class ScsiTarget {
+public:
+    virtual ~ScsiTarget();
+    // Runs the command and returns its status; may block for as long as
+    // the command takes.
+    virtual uint8_t execute(RequestBlock& block) = 0;
+    // True when every command is done in less time than handing it to a
+    // worker thread would take; the sender then runs it itself.
+    virtual bool answersAtOnce() const { return false; }
+};
+
+class CommandQueue;
+
+// One host adapter: the devices it carries, by target and LUN.
+struct HostAdapter {
+    struct Device {
+        Device();
+        Device(Device&&) noexcept;
+        Device& operator=(Device&&) noexcept;
+        ~Device();
+        int target = 0;
+        int lun = 0;
+        std::unique_ptr<ScsiTarget> unit;
+        std::unique_ptr<CommandQueue> queue;  // started on the first command
+    };
+    std::vector<Device> devices;
+};
+
+class AspiLibrary {
+public:
+    // Real hosts first, then the virtual adapter when VOLTA_IMAGES names
+    // any drive. `failure` non-empty makes the library unusable and is the
+    // line that explains why.
+    AspiLibrary(std::vector<HostAdapter> hosts, std::string failure);
+    ~AspiLibrary();
+    AspiLibrary(const AspiLibrary&) = delete;
+    AspiLibrary& operator=(const AspiLibrary&) = delete;
+
+    int hostAdapterCount() const { return static_cast<int>(hosts_.size()); }
+    int isReady() const { return failure_.empty(); }
+    const std::string& failure() const { return failure_; }
+
+    // Hands the block to its device; the outcome arrives through the
+    // block's event and status.
+    void send(RequestBlock& block);
+
+private:
+    std::vector<HostAdapter> hosts_;
+    std::string failure_;
+};
 
 // One SCSI command in flight. The data buffer belongs to the caller and
 // must outlive the command.
@@ -34,4 +130,10 @@ public:
     bool succeeded() const { return status() == kStatusComplete; }
     uint8_t* buffer() const;
     int length() const;
+
+private:
+    AspiLibrary& library_;
+    CompletionEvent event_;
+    RequestBlock block_;
+    bool outstanding_ = false;
 };

@@ -39,6 +39,11 @@ public:
     int target;
     int host;
     AspiLibrary* library;
+
+protected:
+    // One synchronous command to this device; 0 when it completed.
+    int sendCommand(const uint8_t* cdb, int cdbLength, uint8_t* buffer, int length);
+    uint8_t lunBits() const { return static_cast<uint8_t>(lun << 5); }
 };
 
 // The drive interface. Operations return 0 for success except testUnitReady.

@@ -36,6 +36,15 @@ std::string bannerText() { return kBanner; }
 RunResult runProgram(const std::vector<std::string>& argv, const RunOptions& opts) {
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe failed");
+    // Whatever fits in the pipe is there before the program starts, so keys
+    // such as ESC never arrive late because this process was slow.
+    fcntl(in[1], F_SETFL, O_NONBLOCK);
+    size_t written = 0;
+    while (written < opts.input.size()) {
+        ssize_t put = write(in[1], opts.input.data() + written, opts.input.size() - written);
+        if (put <= 0) break;
+        written += static_cast<size_t>(put);
+    }
     pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
@@ -67,12 +76,9 @@ RunResult runProgram(const std::vector<std::string>& argv, const RunOptions& opt
     signal(SIGPIPE, SIG_IGN);
 
     RunResult result;
-    size_t written = 0;
-    if (opts.input.empty()) {
+    if (written == opts.input.size()) {
         close(in[1]);
         in[1] = -1;
-    } else {
-        fcntl(in[1], F_SETFL, O_NONBLOCK);
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(opts.timeoutSeconds);
     bool timedOut = false;

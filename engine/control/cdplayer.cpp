@@ -1,0 +1,81 @@
+#include "engine/control/cdplayer.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "engine/control/console.h"
+#include "engine/drive/cddrive.h"
+
+namespace {
+
+constexpr int kEscape = 27;
+constexpr int kShownNameLength = 32;
+// Long enough to leave the processor alone, short enough for the clock to
+// show every second.
+constexpr auto kPollInterval = std::chrono::milliseconds(50);
+
+void printKeys() {
+    std::printf(
+        "CD Player Mode\n"
+        "\n"
+        "Keys:\n"
+        "     '['  Previous Track\n"
+        "     ']'  Next Track\n"
+        "     'p'  Pause/Resume\n"
+        "     ESC  Exit\n"
+        "\n"
+        "Track Index Track MSF  Disc MSF   Track                            Status\n"
+        "----------------------------------------------------------------------------\n");
+    std::fflush(stdout);
+}
+
+void printStatus(CdDrive& drive) {
+    static const char* const kStates[] = {"Stopped", "Playing", "Paused"};
+    // The drive reports any track number it likes; only ours have names.
+    char* name = drive.track >= 1 && drive.track <= kMaxTracks ? drive.trackTitles[drive.track - 1]
+                                                               : nullptr;
+    if (name) name[kShownNameLength] = '\0';
+    std::printf("%5d %5d  %02d:%02d.%02d  %02d:%02d.%02d   %-32s %s    \r", drive.track,
+                drive.index, drive.trackMinute, drive.trackSecond, drive.trackFrame,
+                drive.discMinute, drive.discSecond, drive.discFrame, name ? name : "",
+                kStates[drive.audioState >= 0 && drive.audioState <= 2 ? drive.audioState : 0]);
+    std::fflush(stdout);
+}
+
+// Mixed-mode discs put their data first, and a disc need not start at
+// track 1: play from the first track there is music on.
+int firstAudioTrack(const CdDrive& drive) {
+    for (int t = drive.firstTrack(); t <= drive.lastTrack(); ++t) {
+        int control = drive.trackControl(t);
+        if (control >= 0 && !(control & kControlData)) return t;
+    }
+    return drive.firstTrack();
+}
+
+}  // namespace
+
+void runCdPlayer() {
+    CdDrive& drive = *currentDrive;
+    printKeys();
+    drive.playToEnd(firstAudioTrack(drive));
+    for (;;) {
+        if (drive.readPosition() == 0) printStatus(drive);
+        int key = pollKey();
+        if (key == kEscape) {
+            drive.stop();
+            return;
+        }
+        if (key == 'p') {
+            if (drive.audioState == 2)
+                drive.resume();
+            else
+                drive.pause();
+        } else if (key == ']' && drive.track < drive.lastTrack()) {
+            drive.playToEnd(drive.track + 1);
+        } else if (key == '[' && drive.track > drive.firstTrack()) {
+            drive.playToEnd(drive.track - 1);
+        }
+        if (key < 0) std::this_thread::sleep_for(kPollInterval);
+    }
+}

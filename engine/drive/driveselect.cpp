@@ -1,0 +1,121 @@
+#include "engine/drive/driveselect.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "engine/control/fatal.h"
+#include "engine/control/options.h"
+#include "engine/drive/aspi.h"
+#include "engine/drive/cdtext.h"
+#include "engine/drive/scsidrive.h"
+
+namespace {
+
+constexpr int kCdromType = 5;
+constexpr int kReadinessTests = 3;
+
+bool startsWith(const char* text, const char* prefix) {
+    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// Every address in host, target, LUN order until `visit` returns true.
+template <typename Visit>
+void scanBuses(AspiLibrary& library, Visit visit) {
+    for (int host = 0; host < library.hostAdapterCount(); ++host)
+        for (int target = 0; target < 8; ++target)
+            for (int lun = 0; lun < 8; ++lun) {
+                ScsiDevice device(&library, host, target, lun);
+                if (device.inquiry() == 0 && visit(device)) return;
+            }
+}
+
+std::unique_ptr<CdDrive> createVariant(int type, AspiLibrary* library, int host, int target,
+                                       int lun) {
+    switch (type) {
+        case 1:
+            return std::make_unique<D8Drive>(library, host, target, lun);
+        case 2:
+            return std::make_unique<MmcDrive>(library, host, target, lun);
+        case 3:
+            return std::make_unique<NrDrive>(library, host, target, lun);
+        default:
+            return nullptr;
+    }
+}
+
+void printFlushed(const char* text) {
+    std::fputs(text, stdout);
+    std::fflush(stdout);
+}
+
+[[noreturn]] void dropDriveAndExit(int code, const char* message) {
+    currentDrive.reset();
+    fatalExit(code, message);
+}
+
+}  // namespace
+
+void reportAspiInitialization() {
+    AspiLibrary& library = aspiLibrary();
+    if (!library.isReady()) {
+        std::printf("%s\n", library.failure().c_str());
+        fatalExit(2, "ASPI Initialization Failure!");
+    }
+    std::printf("ASPI Initialized, %d Host Adapters Present\n", library.hostAdapterCount());
+    std::fflush(stdout);
+}
+
+void listDevices() {
+    printFlushed(
+        "\nDevice                           Parameter\n"
+        "----------------------------------------------\n");
+    scanBuses(aspiLibrary(), [](const ScsiDevice& device) {
+        std::printf("%-32s %d%d%d\n", device.identity, device.host, device.target, device.lun);
+        std::fflush(stdout);
+        return false;
+    });
+}
+
+int chooseDriveType(int driveType, const char* identity) {
+    if (driveType != 0) return driveType;
+    if (startsWith(identity, "PLEXTOR") || startsWith(identity, "SONY")) return 1;
+    if (startsWith(identity, "PHILIPS")) return 3;
+    return 2;
+}
+
+void selectDrive() {
+    AspiLibrary& library = aspiLibrary();
+    if (options.scsiHost == -1) {
+        scanBuses(library, [](const ScsiDevice& device) {
+            if (device.deviceType != kCdromType) return false;
+            options.scsiHost = device.host;
+            options.scsiTarget = device.target;
+            options.scsiLun = device.lun;
+            return true;
+        });
+    }
+    int host = options.scsiHost, target = options.scsiTarget, lun = options.scsiLun;
+    currentDrive = std::make_unique<ScsiDrive>(&library, host, target, lun);
+    if (currentDrive->inquiry() != 0) dropDriveAndExit(3, "Error Executing Inquiry Command");
+    std::printf("Using CDROM Drive: %s (", currentDrive->identity);
+    std::fflush(stdout);
+    std::unique_ptr<CdDrive> probe = std::move(currentDrive);
+    int type = chooseDriveType(options.driveType, probe->identity);
+    currentDrive = createVariant(type, &library, host, target, lun);
+    if (!currentDrive) dropDriveAndExit(4, "Drive Mode Hosed!");
+    std::memcpy(currentDrive->identity, probe->identity, sizeof probe->identity);
+    std::memcpy(currentDrive->inquiryData, probe->inquiryData, sizeof probe->inquiryData);
+    currentDrive->deviceType = probe->deviceType;
+    static const char* const kLabels[] = {"", "D8)\n", "MMC)\n", "NR)\n"};
+    printFlushed(kLabels[type]);
+    printFlushed("\n");
+}
+
+void prepareDisc() {
+    bool ready = false;
+    for (int attempt = 0; attempt < kReadinessTests && !ready; ++attempt)
+        ready = currentDrive->testUnitReady() != 0;
+    if (!ready) dropDriveAndExit(4, "Drive Reports Not Ready (Check Media)");
+    if (currentDrive->readToc() != 0) dropDriveAndExit(5, "Error Executing Read TOC Command");
+    if (!currentDrive->namesValid) setDefaultNames(*currentDrive);
+}

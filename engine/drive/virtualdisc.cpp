@@ -1,0 +1,249 @@
+#include "engine/drive/virtualdisc.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "engine/drive/cdtext.h"
+
+namespace {
+
+constexpr int kSector = 2352;
+// Eight blocks of 256 packs: more than any disc carries.
+constexpr long long kMaxCdTextBytes = 8 * 256 * kPackBytes;
+
+std::string directoryOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+}
+
+std::string resolve(const std::string& directory, const std::string& name) {
+    if (!name.empty() && name[0] == '/') return name;
+    return directory == "." ? name : directory + name;
+}
+
+uint32_t littleEndian32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16) | static_cast<uint32_t>(p[3]) << 24;
+}
+
+uint16_t littleEndian16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+bool readExactly(int fd, void* out, size_t bytes, long long offset) {
+    uint8_t* to = static_cast<uint8_t*>(out);
+    while (bytes > 0) {
+        ssize_t got = pread(fd, to, bytes, offset);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        to += got;
+        bytes -= static_cast<size_t>(got);
+        offset += got;
+    }
+    return true;
+}
+
+// Finds the PCM data of a RIFF/WAVE file; the reason on failure.
+const char* findWaveData(int fd, long long fileBytes, long long& offset, long long& bytes) {
+    uint8_t header[12];
+    if (!readExactly(fd, header, sizeof header, 0) || std::memcmp(header, "RIFF", 4) != 0 ||
+        std::memcmp(header + 8, "WAVE", 4) != 0)
+        return "not a RIFF/WAVE file";
+    bool formatSeen = false;
+    long long at = 12;
+    for (int chunks = 0; chunks < 1000 && at + 8 <= fileBytes; ++chunks) {
+        uint8_t chunk[8];
+        if (!readExactly(fd, chunk, sizeof chunk, at)) break;
+        long long size = littleEndian32(chunk + 4);
+        if (std::memcmp(chunk, "fmt ", 4) == 0) {
+            uint8_t format[16];
+            if (size < 16 || !readExactly(fd, format, sizeof format, at + 8))
+                return "broken fmt chunk";
+            if (littleEndian16(format) != 1 || littleEndian16(format + 2) != 2 ||
+                littleEndian32(format + 4) != 44100 || littleEndian16(format + 14) != 16)
+                return "not 16-bit stereo 44.1 kHz PCM";
+            formatSeen = true;
+        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            if (!formatSeen) return "data chunk before the fmt chunk";
+            offset = at + 8;
+            bytes = std::min(size, fileBytes - offset);
+            return nullptr;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return "no data chunk";
+}
+
+}  // namespace
+
+VirtualDisc::~VirtualDisc() {
+    for (const OpenFile& file : files_)
+        if (file.fd >= 0) close(file.fd);
+}
+
+int VirtualDisc::openFile(const CueFile& cueFile, const std::string& directory,
+                          std::string& failure) {
+    std::string path = resolve(directory, cueFile.name);
+    OpenFile file;
+    file.format = cueFile.format;
+    file.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info;
+    if (file.fd < 0 || fstat(file.fd, &info) != 0) {
+        failure = path + ": " + std::strerror(errno);
+        if (file.fd >= 0) close(file.fd);
+        return 1;
+    }
+    files_.push_back(file);
+    OpenFile& opened = files_.back();
+    if (!S_ISREG(info.st_mode)) {
+        failure = path + ": not a regular file";
+        return 1;
+    }
+    opened.dataBytes = info.st_size;
+    if (file.format == CueFileFormat::Wave) {
+        if (const char* reason =
+                findWaveData(file.fd, info.st_size, opened.dataOffset, opened.dataBytes)) {
+            failure = path + ": " + reason;
+            return 1;
+        }
+    }
+    posix_fadvise(file.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return 0;
+}
+
+int VirtualDisc::loadCdText(const CueSheet& sheet, const std::string& cuePath,
+                            std::string& failure) {
+    std::string directory = directoryOf(cuePath);
+    if (!sheet.cdTextFile.empty()) {
+        std::string path = resolve(directory, sheet.cdTextFile);
+        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat info;
+        if (fd < 0 || fstat(fd, &info) != 0) {
+            failure = path + ": " + std::strerror(errno);
+            if (fd >= 0) close(fd);
+            return 1;
+        }
+        long long size = info.st_size;
+        // Pack dumps come bare, or with the 4-byte READ TOC header (and
+        // sometimes a NUL after the last pack).
+        long long skip = size % kPackBytes == 0 ? 0 : (size - 4) % kPackBytes == 0 ? 4 : -1;
+        if (skip < 0 && (size - 5) % kPackBytes == 0) skip = 4;
+        long long packBytes = skip < 0 ? 0 : (size - skip) / kPackBytes * kPackBytes;
+        if (skip < 0 || packBytes == 0 || packBytes > kMaxCdTextBytes) {
+            close(fd);
+            failure = path + ": not a CD-TEXT pack file";
+            return 1;
+        }
+        cdText_.resize(static_cast<size_t>(packBytes));
+        bool read = readExactly(fd, cdText_.data(), cdText_.size(), skip);
+        close(fd);
+        if (!read) {
+            failure = path + ": cannot be read";
+            return 1;
+        }
+        return 0;
+    }
+    CdTextSource source;
+    source.firstTrack = sheet.tracks.front().number;
+    source.discTitle = sheet.title;
+    source.discPerformer = sheet.performer;
+    for (const CueTrack& track : sheet.tracks) {
+        source.trackTitles.push_back(track.title);
+        source.trackPerformers.push_back(track.performer);
+    }
+    if (buildCdTextPacks(source, cdText_) != 0) {
+        failure = cuePath + ": the CD-TEXT does not fit in 256 packs";
+        return 1;
+    }
+    return 0;
+}
+
+int VirtualDisc::load(const std::string& cuePath, std::string& failure) {
+    int fd = open(cuePath.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info;
+    if (fd < 0 || fstat(fd, &info) != 0) {
+        failure = cuePath + ": " + std::strerror(errno);
+        if (fd >= 0) close(fd);
+        return 1;
+    }
+    // No sheet is anywhere near this long; a bigger file is not one.
+    if (!S_ISREG(info.st_mode) || info.st_size > (1 << 20)) {
+        close(fd);
+        failure = cuePath + ": not a CUE sheet";
+        return 1;
+    }
+    std::string text(static_cast<size_t>(info.st_size), '\0');
+    bool read = readExactly(fd, text.data(), text.size(), 0);
+    close(fd);
+    if (!read) {
+        failure = cuePath + ": cannot be read";
+        return 1;
+    }
+    CueSheet sheet;
+    CueError error;
+    auto sheetFailure = [&] {
+        failure = cuePath + (error.line > 0 ? ":" + std::to_string(error.line) : "") + ": " +
+                  error.reason;
+        return 1;
+    };
+    if (parseCueSheet(text, sheet, error) != 0) return sheetFailure();
+    std::string directory = directoryOf(cuePath);
+    std::vector<int> fileSectors;
+    for (const CueFile& file : sheet.files) {
+        if (openFile(file, directory, failure) != 0) return 1;
+        long long sectors = (files_.back().dataBytes + kSector - 1) / kSector;
+        fileSectors.push_back(static_cast<int>(std::min<long long>(sectors, 1 << 30)));
+    }
+    if (layOutDisc(sheet, fileSectors, layout_, error) != 0) return sheetFailure();
+    return loadCdText(sheet, cuePath, failure);
+}
+
+const DiscTrack& VirtualDisc::trackAt(int lba) const {
+    const auto& tracks = layout_.tracks;
+    auto after = std::upper_bound(tracks.begin(), tracks.end(), lba,
+                                  [](int at, const DiscTrack& t) { return at < t.region; });
+    return after == tracks.begin() ? tracks.front() : *(after - 1);
+}
+
+int VirtualDisc::readSegment(const DiscSegment& segment, int first, int count, uint8_t* out) const {
+    size_t bytes = static_cast<size_t>(count) * kSector;
+    if (segment.file < 0) {
+        std::memset(out, 0, bytes);
+        return 0;
+    }
+    const OpenFile& file = files_[segment.file];
+    long long offset = static_cast<long long>(segment.fileSector + first - segment.lba) * kSector;
+    size_t available = static_cast<size_t>(
+        std::clamp(file.dataBytes - offset, 0LL, static_cast<long long>(bytes)));
+    if (available > 0 && !readExactly(file.fd, out, available, file.dataOffset + offset)) return 1;
+    std::memset(out + available, 0, bytes - available);
+    if (file.format == CueFileFormat::Motorola) {
+        for (size_t i = 0; i + 1 < bytes; i += 2) std::swap(out[i], out[i + 1]);
+    }
+    return 0;
+}
+
+int VirtualDisc::readSectors(int lba, int count, uint8_t* out) const {
+    int end = lba + count;
+    // Before the disc and after the lead-out there is nothing but zeros.
+    for (int at = lba; at < end && at < 0; ++at, out += kSector) std::memset(out, 0, kSector);
+    lba = std::max(lba, 0);
+    auto segment = std::upper_bound(layout_.segments.begin(), layout_.segments.end(), lba,
+                                    [](int at, const DiscSegment& s) { return at < s.lba; });
+    if (segment != layout_.segments.begin()) --segment;
+    while (lba < end && segment != layout_.segments.end()) {
+        int segmentEnd = segment->lba + segment->sectors;
+        if (lba >= segmentEnd) {
+            ++segment;
+            continue;
+        }
+        int n = std::min(end, segmentEnd) - lba;
+        if (readSegment(*segment, lba, n, out) != 0) return 1;
+        out += static_cast<size_t>(n) * kSector;
+        lba += n;
+    }
+    if (lba < end) std::memset(out, 0, static_cast<size_t>(end - lba) * kSector);
+    return 0;
+}
