@@ -10,3 +10,6 @@ std::string formatName(const char* nameTemplate, int index, int lengthSectors);
 // frames, of a count of sectors.
 const char* formatTrackTime(int sectors);
 const char* formatMsf(int sectors);
+
+// Names write sub-directories as "dir\name"; this is the path to open.
+std::string pathOnDisk(const char* name);

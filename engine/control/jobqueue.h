@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+// Exit code of a run whose queue stopped on a failed job ("Error Creating
+// Audio Processor", "Error spinning up CDROM", "Extraction Returned Error
+// State"); no other message ends a run with it.
+constexpr int kQueueFailedExitCode = 7;
+
+// The queue worker: every job of the command line, then every file of the
+// /* patterns. 0 when it went through, non-zero when a job failed and the
+// queue stopped there.
+int runQueue();
+
+// runQueue on a thread of its own whose priority follows the Windows
+// thread priority `priority` (/+n). When the thread cannot be started the
+// queue runs on the calling thread. Returns what runQueue returned.
+int runQueueOnThread(int priority);
+
+// Extracts [firstSector, endSector) of the current drive into the output
+// `name` (no extension). 0 on success; otherwise the failure is printed.
+int processJob(const std::string& name, int firstSector, int endSector);
+
+// Runs one existing WAV file through the audio chain into "<name> (m)".
+void reprocessFile(const char* fileName);
+
+// Appends an ID3v1 tag with the current disc's names to the file just
+// written; `track` below 1 leaves the title empty.
+void tagOutput(int track);

@@ -1,0 +1,176 @@
+#include "engine/control/mainflow.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "engine/cddb/cddbclient.h"
+#include "engine/control/banner.h"
+#include "engine/control/cdplayer.h"
+#include "engine/control/console.h"
+#include "engine/control/fatal.h"
+#include "engine/control/jobqueue.h"
+#include "engine/control/options.h"
+#include "engine/control/toclisting.h"
+#include "engine/drive/cddrive.h"
+#include "engine/drive/driveselect.h"
+#include "engine/output/waveformat.h"
+
+namespace {
+
+// Each step returns kContinue, or the exit code that ends the run.
+constexpr int kContinue = -1;
+
+void printText(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+int printAndReturn(int code, const char* message) {
+    std::printf("%s\n", message);
+    std::fflush(stdout);
+    return code;
+}
+
+void printBanner() {
+    std::fputs(kBanner, stdout);
+    std::fflush(stdout);
+}
+
+// The socket layer needs no start-up on Linux; what remains is that a peer
+// closing its end must show up as a failed send, not kill the process.
+int startSockets() {
+    if (std::signal(SIGPIPE, SIG_IGN) == SIG_ERR) return printAndReturn(101, "WSAStartup() != 0?");
+    return kContinue;
+}
+
+void stopSockets() {}
+
+// Prints what parsing had to say; returns its exit code when it ends the run.
+int applyParse(const ParseResult& result) {
+    printText(result.output);
+    return result.stop ? result.exitCode : kContinue;
+}
+
+int readOptions(int argc, char** argv) {
+    if (!environmentSwitchedOff(argc, argv)) {
+        int code = applyParse(parseEnvironmentString());
+        if (code != kContinue) return code;
+    }
+    return applyParse(parseArguments(argc, argv));
+}
+
+void printModeMessage() {
+    static const char* const kModeMessages[] = {"Running in Standalone Normal Mode",
+                                                "Running in Distributed Client Mode",
+                                                "Running in Distributed Server Mode"};
+    std::printf("%s\n", kModeMessages[options.globalMode]);
+    std::fflush(stdout);
+}
+
+// A local drive is set up only for work that touches it.
+bool localDriveNeeded() {
+    return options.listToc || options.jobCount > 0 || options.globalMode == DistributedServer ||
+           options.cdPlayerMode || options.deviceScan;
+}
+
+int acquireLocalDrive() {
+    if (options.globalMode == DistributedClient || !localDriveNeeded()) return kContinue;
+    reportAspiInitialization();
+    if (options.deviceScan) {
+        listDevices();
+        return 0;
+    }
+    selectDrive();
+    return kContinue;
+}
+
+bool discIdentificationWanted() {
+    return (options.jobCount > 0 && options.globalMode != DistributedServer) ||
+           options.cdPlayerMode || options.listToc;
+}
+
+// A lookup that keeps failing falls back to the alternate basename, with
+// numbered names, or ends the run. A result of 2 is final at once.
+void lookUpDiscNames() {
+    int result = cddbLookup(*currentDrive);
+    for (int retries = options.cddbTryCount; result != 0 && result != 2 && retries > 0; --retries)
+        result = cddbLookup(*currentDrive);
+    if (result == 0) return;
+    if (options.alternateBasename[0] == '\0') fatalExit(3, "CDDB Query Failed And No Alternate Basename");
+    options.cddbEnabled = false;
+    std::memcpy(options.basename, options.alternateBasename, sizeof options.basename);
+}
+
+// CD-TEXT names count as found names: they are used for naming files.
+void readDiscNames() {
+    prepareDisc();
+    if (currentDrive->namesValid) {
+        std::printf("Using CD-TEXT Information\n");
+        std::fflush(stdout);
+        options.cddbEnabled = true;
+    } else if (options.cddbEnabled && options.cddbTryCount >= 0) {
+        lookUpDiscNames();
+    }
+}
+
+int playCd() {
+    runCdPlayer();
+    currentDrive.reset();
+    return 0;
+}
+
+bool cddaModeWanted() { return options.jobCount > 0 || options.globalMode == DistributedServer; }
+
+int enterCddaMode() {
+    if (!cddaModeWanted() || !currentDrive) return kContinue;
+    if (currentDrive->enterCddaMode() == 0) return kContinue;
+    currentDrive.reset();
+    return printAndReturn(6, "Could Not Initialize CDDA Mode");
+}
+
+// A queue that stopped on a failed job ends the run with its own code, on
+// whichever thread it ran.
+int runJobQueue() {
+    if (options.globalMode == DistributedServer) return 0;
+    int failed = options.queuePriority != 0 ? runQueueOnThread(options.queuePriority) : runQueue();
+    std::fflush(stdout);
+    return failed != 0 ? kQueueFailedExitCode : 0;
+}
+
+void releaseDrive() {
+    if (!currentDrive) return;
+    if (options.jobCount > 0 || options.globalMode == DistributedServer || options.cdPlayerMode)
+        currentDrive->leaveCddaMode();
+    currentDrive.reset();
+}
+
+// Comes after the drive and disc steps, so that options from the
+// environment string alone can still list a table of contents first.
+int checkCommandLine(int argc) {
+    if (argc < 2) return printAndReturn(19, "No command line, try /?");
+    return kContinue;
+}
+
+}  // namespace
+
+int runMain(int argc, char** argv) {
+    initConsole();
+    printBanner();
+    if (int code = startSockets(); code != kContinue) return code;
+    if (int code = readOptions(argc, argv); code != kContinue) return code;
+    printModeMessage();
+    if (int code = acquireLocalDrive(); code != kContinue) return code;
+    bool identify = discIdentificationWanted();
+    if (identify) readDiscNames();
+    if (identify && options.listToc) printToc();
+    if (int code = checkCommandLine(argc); code != kContinue) return code;
+    if (options.globalMode == Standalone && options.cdPlayerMode) return playCd();
+    setPcmOutputFormat();
+    if (int code = enterCddaMode(); code != kContinue) return code;
+    int queueResult = runJobQueue();
+    releaseDrive();
+    stopSockets();
+    return queueResult;
+}

@@ -1,0 +1,71 @@
+#include "engine/drive/extractor.h"
+
+#include "engine/control/progressmeter.h"
+#include "engine/pipeline/audiostage.h"
+
+#include <cstdio>
+
+ReadRequest::ReadRequest(CdDrive& drive, AspiLibrary& library) : drive(drive), request(library) {}
+
+ReadRequest::~ReadRequest() { finish(); }
+
+void ReadRequest::start(uint8_t* into, int lba, int sectorCount) {
+    target = into;
+    count = sectorCount;
+    startResult = drive.startRead(request, into, lba, sectorCount);
+    pending = startResult == 0;
+}
+
+int ReadRequest::finish() {
+    if (!pending) return startResult != 0 ? 1 : 0;
+    pending = false;
+    return drive.waitRead(request) != 0 ? 1 : 0;
+}
+
+int ReadSlot::read(int lba, int sectorCount) {
+    start(lba, sectorCount);
+    return finish();
+}
+
+Extractor::Extractor(CdDrive& drive, std::unique_ptr<AudioStage>& output, AspiLibrary& library)
+    : library(library), drive(drive), output(output) {}
+
+int Extractor::run(int, int, ProgressMeter&) { return 0; }
+
+Extractor::~Extractor() = default;
+
+// A reversed range holds nothing rather than wrapping round to billions.
+int Extractor::sectorsBetween(int startLba, int endLba) {
+    return endLba > startLba ? endLba - startLba : 0;
+}
+
+int Extractor::percentOf(long long done, long long total) {
+    return total > 0 ? static_cast<int>(done * 100 / total) : 100;
+}
+
+void Extractor::beginProgress(ProgressMeter& progress, const char* title) {
+    progress.setTitle(title);
+    progress.setPercent(0);
+    progress.begin();
+}
+
+int Extractor::finishRun(ProgressMeter& progress, int stop) {
+    progress.setPercent(100);
+    progress.update();
+    progress.finish();
+    return output->close() != 0 ? 1 : stop;
+}
+
+int Extractor::failRead() {
+    std::printf("\n");  // ends the bar, so that the failure is reported on a line of its own
+    output->close();
+    return 1;
+}
+
+int Extractor::readWithRetries(ReadSlot& slot, int lba, int count, int& retries) {
+    while (slot.read(lba, count) != 0) {
+        if (retries <= 0) return 1;
+        --retries;
+    }
+    return 0;
+}

@@ -1,0 +1,332 @@
+#include "engine/drive/extractors.h"
+
+#include "engine/control/options.h"
+#include "engine/control/progressmeter.h"
+#include "engine/pipeline/audiostage.h"
+#include "engine/pipeline/gainstage.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <sys/mman.h>
+
+namespace {
+
+int blockAt(int pos, int endLba) { return std::min(endLba - pos, kMaxSectorsPerRead); }
+
+}  // namespace
+
+BurstExtractor::BurstExtractor(CdDrive& drive, std::unique_ptr<AudioStage>& output,
+                               AspiLibrary& library)
+    : Extractor(drive, output, library), slots{{drive, library}, {drive, library}} {}
+
+int BurstExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
+    if (output->open() != 0) return 1;
+    beginProgress(progress, "Extracting");
+    int total = sectorsBetween(startLba, endLba);
+    if (total == 0) return finishRun(progress, 0);
+
+    int current = 0;
+    slots[current].start(startLba, blockAt(startLba, endLba));
+    int pos = startLba + slots[current].sectors();
+    int stop = 0;
+    while (pos < endLba && stop == 0) {
+        int other = current;
+        current = 1 - current;
+        slots[current].start(pos, blockAt(pos, endLba));
+        // A failure leaves the other read in flight; its slot waits for it.
+        if (slots[other].finish() != 0) return failRead();
+        stop = output->write(slots[other].data(), slots[other].bytes());
+        pos += slots[current].sectors();
+        progress.setPercent(percentOf(pos - startLba, total));
+        if (stop == 0) stop = progress.update();
+    }
+    // The last read is waited for even when the run stops, so that it never
+    // lands in a buffer that is gone.
+    int lastRead = slots[current].finish();
+    if (stop == 0) {
+        if (lastRead != 0) return failRead();
+        stop = output->write(slots[current].data(), slots[current].bytes());
+    }
+    return finishRun(progress, stop);
+}
+
+NormalExtractor::NormalExtractor(CdDrive& drive, std::unique_ptr<AudioStage>& output,
+                                 AspiLibrary& library)
+    : Extractor(drive, output, library), slot(drive, library) {}
+
+int NormalExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
+    if (output->open() != 0) return 1;
+    beginProgress(progress, "Extracting");
+    int total = sectorsBetween(startLba, endLba);
+
+    int pos = startLba;
+    int stop = 0;
+    while (pos < endLba && stop == 0) {
+        int retries = options.readRetries;
+        if (readWithRetries(slot, pos, blockAt(pos, endLba), retries) != 0) return failRead();
+        stop = output->write(slot.data(), slot.bytes());
+        pos += slot.sectors();
+        progress.setPercent(percentOf(pos - startLba, total));
+        if (stop == 0) stop = progress.update();
+    }
+    return finishRun(progress, stop);
+}
+
+SyncExtractor::SyncExtractor(CdDrive& drive, std::unique_ptr<AudioStage>& output,
+                             AspiLibrary& library)
+    : Extractor(drive, output, library), slot(drive, library) {}
+
+// Candidates nearest the expected landing place come first: in digital
+// silence several of them match, and only the expected one keeps a clean
+// drive's copy exact there.
+int SyncExtractor::matchSkip() const {
+    static constexpr int kShifts[] = {0, 1, -1, 2, 3};
+    for (int shift : kShifts) {
+        int index = previousCount - kOverlap + shift;
+        if (std::memcmp(slotSector(0), previousSector(index), kSectorBytes) == 0)
+            return previousCount - index;
+    }
+    return -1;
+}
+
+void SyncExtractor::keepAsPrevious() {
+    std::memcpy(previous, slot.data(), static_cast<size_t>(slot.bytes()));
+    previousCount = slot.sectors();
+}
+
+const uint8_t* SyncExtractor::previousSector(int index) const {
+    return previous + static_cast<size_t>(index) * kSectorBytes;
+}
+
+const uint8_t* SyncExtractor::slotSector(int index) const {
+    return slot.data() + static_cast<size_t>(index) * kSectorBytes;
+}
+
+// Nearest offsets first, so that a clean drive is recognised at once.
+bool SyncExtractor::offsetFromPrevious(int& offset) const {
+    for (int distance = 0; distance < slot.sectors() && distance < previousCount; ++distance) {
+        if (std::memcmp(slotSector(0), previousSector(distance), kSectorBytes) == 0) {
+            offset = distance;
+            return true;
+        }
+        if (distance > 0 && std::memcmp(previousSector(0), slotSector(distance), kSectorBytes) == 0) {
+            offset = -distance;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Nothing in the audio says where the first read landed, and later reads
+// are only aligned on it. A drive scatters its landing places around the
+// sector it was sent to, so the first read is taken from the middle of the
+// scatter: the block is read until no new extreme has turned up for a
+// while, then until a read lands in the middle. A clean drive costs
+// kQuietReads extra reads per range. The result is in `previous`.
+SyncExtractor::AnchorResult SyncExtractor::anchorFirstRead(int lba, int count, ProgressMeter& progress) {
+    int retries = options.readRetries;
+    if (readWithRetries(slot, lba, count, retries) != 0) return kAnchorReadFailed;
+    keepAsPrevious();
+    int low = 0;
+    int high = 0;
+    int quiet = 0;
+    int offset = 0;
+    // A scatter of odd width has no middle sector; after the most reads its
+    // middle is rounded towards the first read.
+    for (int reads = 0; reads < kMaxAnchorReads && (quiet < kQuietReads || (low + high) % 2 != 0);
+         ++reads) {
+        if (progress.update() != 0) return kAnchorStopped;
+        if (readWithRetries(slot, lba, count, retries) != 0) return kAnchorReadFailed;
+        if (!offsetFromPrevious(offset)) continue;
+        if (offset < low)
+            low = offset, quiet = 0;
+        else if (offset > high)
+            high = offset, quiet = 0;
+        else
+            ++quiet;
+    }
+    int middle = (low + high) / 2;
+    if (middle == 0) return kAnchored;
+    for (int reads = 0; reads < kMaxAnchorReads; ++reads) {
+        if (progress.update() != 0) return kAnchorStopped;
+        if (readWithRetries(slot, lba, count, retries) != 0) return kAnchorReadFailed;
+        if (offsetFromPrevious(offset) && offset == middle) {
+            keepAsPrevious();
+            return kAnchored;
+        }
+    }
+    return kAnchorNotFound;
+}
+
+int SyncExtractor::giveUp(int pos) {
+    int result = failRead();
+    std::printf("No Sync Match At Sector %d, Giving Up\n", pos);
+    return result;
+}
+
+// `pos` is always the first sector not yet delivered, and the previous read
+// always ends there. Each read after the first covers the 4 sectors before
+// `pos` and up to 21 after it, never past the range's end, so the range's
+// last sectors are read and delivered like any others.
+int SyncExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
+    if (output->open() != 0) return 1;
+    beginProgress(progress, "Extracting");
+    int total = sectorsBetween(startLba, endLba);
+    if (total == 0) return finishRun(progress, 0);
+
+    // A short range is anchored on a full block where the disc has one, so
+    // that a scattered read still overlaps the first.
+    int first = blockAt(startLba, endLba);
+    int leadOut = drive.trackEnd(drive.lastTrack());
+    int anchorCount = std::max(first, std::min(leadOut - startLba, kMaxSectorsPerRead));
+    switch (anchorFirstRead(startLba, anchorCount, progress)) {
+    case kAnchorReadFailed: return failRead();
+    case kAnchorNotFound: return giveUp(startLba);
+    case kAnchorStopped: return finishRun(progress, 1);
+    default: break;
+    }
+    int stop = output->write(previous, first * kSectorBytes);
+    int pos = startLba + first;
+    progress.setPercent(percentOf(pos - startLba, total));
+    if (stop == 0) stop = progress.update();
+
+    while (pos < endLba && stop == 0) {
+        int remaining = endLba - pos;
+        int count = std::min(remaining + kOverlap, kMaxSectorsPerRead);
+        int retries = options.readRetries;
+        int skip = -1;
+        for (int rereads = 0; skip < 0; ++rereads) {
+            if (rereads > kMaxRereads) return giveUp(pos);
+            if (readWithRetries(slot, pos - kOverlap, count, retries) != 0) return failRead();
+            skip = matchSkip();
+            if (skip < 0 && progress.update() != 0) return finishRun(progress, 1);
+        }
+        int fresh = std::min(count - skip, remaining);
+        if (fresh > 0) stop = output->write(slotSector(skip), fresh * kSectorBytes);
+        keepAsPrevious();
+        pos += fresh;
+        progress.setPercent(percentOf(pos - startLba, total));
+        if (stop == 0) stop = progress.update();
+    }
+    return finishRun(progress, stop);
+}
+
+MemoryExtractor::MemoryExtractor(CdDrive& drive, std::unique_ptr<AudioStage>& output,
+                                 AspiLibrary& library)
+    : Extractor(drive, output, library), requests{{drive, library}, {drive, library}} {}
+
+namespace {
+
+// The samples of a whole range: hundreds of megabytes for a disc, so the
+// memory is asked for in huge pages, which fault in far faster.
+class RangeMemory {
+public:
+    explicit RangeMemory(size_t bytes) : size(bytes) {
+        void* mapped = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED) return;
+        ::madvise(mapped, bytes, MADV_HUGEPAGE);
+        data = static_cast<uint8_t*>(mapped);
+    }
+    ~RangeMemory() {
+        if (data != nullptr) ::munmap(data, size);
+    }
+    RangeMemory(const RangeMemory&) = delete;
+    RangeMemory& operator=(const RangeMemory&) = delete;
+
+    uint8_t* data = nullptr;
+    size_t size;
+};
+
+int peakOf(const uint8_t* data, size_t byteCount) {
+    int16_t low = 0;
+    int16_t high = 0;
+    for (size_t i = 0; i + 1 < byteCount; i += 2) {
+        int16_t sample;
+        std::memcpy(&sample, data + i, sizeof sample);
+        low = std::min(low, sample);
+        high = std::max(high, sample);
+    }
+    return std::max(-static_cast<int>(low), static_cast<int>(high));
+}
+
+}  // namespace
+
+int MemoryExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
+    if (output->open() != 0) return 1;
+    int total = sectorsBetween(startLba, endLba);
+    if (total == 0) {
+        beginProgress(progress, "Extracting");
+        return finishRun(progress, 0);
+    }
+    size_t totalBytes = static_cast<size_t>(total) * kSectorBytes;
+    RangeMemory memory(totalBytes);
+    if (memory.data == nullptr) {
+        std::printf("Not Enough Memory For %d Sectors\n", total);
+        output->close();
+        return 1;
+    }
+    beginProgress(progress, "Extracting");
+
+    auto startAt = [&](ReadRequest& request, int lba) {
+        request.start(memory.data + static_cast<size_t>(lba - startLba) * kSectorBytes, lba,
+                      blockAt(lba, endLba));
+    };
+    int current = 0;
+    startAt(requests[current], startLba);
+    int pos = startLba + requests[current].sectors();
+    int abort = 0;
+    while (pos < endLba && abort == 0) {
+        int other = current;
+        current = 1 - current;
+        startAt(requests[current], pos);
+        if (requests[other].finish() != 0) {
+            requests[current].finish();  // before its memory goes away
+            return failRead();
+        }
+        pos += requests[current].sectors();
+        progress.setPercent(percentOf(pos - startLba, total));
+        abort = progress.update();
+    }
+    int lastRead = requests[current].finish();
+    if (abort != 0) return finishRun(progress, abort);
+    if (lastRead != 0) return failRead();
+    progress.setPercent(100);
+    progress.update();
+    progress.finish();
+
+    // Silence has no level to raise, and a full-scale range needs nothing.
+    int peak = options.normalize ? peakOf(memory.data, totalBytes) : 0;
+    if (peak == 0 || peak >= 32767)
+        return finishRun(progress, writeAll(memory.data, totalBytes, progress));
+
+    std::unique_ptr<GainStage> gain(
+        new (std::nothrow) GainStage(20.0 * std::log10(32767.0 / peak), nullptr));
+    if (!gain) {
+        std::printf("Not Enough Memory For Normalization\n");
+        output->close();
+        return 1;
+    }
+    gain->next = std::move(output);
+    output = std::move(gain);
+    int result = writeAll(memory.data, totalBytes, progress);
+    std::unique_ptr<AudioStage> front = std::move(output);
+    output = std::move(front->next);
+    return finishRun(progress, result);
+}
+
+int MemoryExtractor::writeAll(const uint8_t* data, size_t byteCount, ProgressMeter& progress) {
+    beginProgress(progress, "Writing");
+    int result = 0;
+    size_t written = 0;
+    while (written < byteCount && result == 0) {
+        int piece = static_cast<int>(std::min<size_t>(byteCount - written, kPieceBytes));
+        result = output->write(data + written, piece);
+        written += static_cast<size_t>(piece);
+        progress.setPercent(percentOf(static_cast<long long>(written), static_cast<long long>(byteCount)));
+        if (result == 0) result = progress.update();
+    }
+    return result;
+}
