@@ -15,6 +15,7 @@
 #include "engine/control/toclisting.h"
 #include "engine/drive/cddrive.h"
 #include "engine/drive/driveselect.h"
+#include "engine/net/linesocket.h"
 #include "engine/output/waveformat.h"
 
 namespace {
@@ -75,8 +76,20 @@ bool localDriveNeeded() {
            options.cdPlayerMode || options.deviceScan;
 }
 
+// There is no remote drive to talk to yet: a client shows the server's
+// greeting and stops where the remote inquiry would be sent.
+int acquireRemoteDrive() {
+    int socket = connectTo(options.serverName, options.serverPort);
+    if (socket < 0) return printAndReturn(99, "Could Not Open Socket");
+    char greeting[kLineBufferBytes] = {};
+    receiveLine(socket, greeting, sizeof greeting);
+    std::printf("Remote: %s\n", greeting);
+    closeSocket(socket);
+    return printAndReturn(100, "Could Not Execute Inquiry");
+}
+
 int acquireLocalDrive() {
-    if (options.globalMode == DistributedClient || !localDriveNeeded()) return kContinue;
+    if (!localDriveNeeded()) return kContinue;
     reportAspiInitialization();
     if (options.deviceScan) {
         listDevices();
@@ -133,7 +146,8 @@ int enterCddaMode() {
 // A queue that stopped on a failed job ends the run with its own code, on
 // whichever thread it ran.
 int runJobQueue() {
-    if (options.globalMode == DistributedServer) return 0;
+    if (options.globalMode == DistributedServer)
+        return printAndReturn(1, "Distributed Server Mode Is Not Available");
     int failed = options.queuePriority != 0 ? runQueueOnThread(options.queuePriority) : runQueue();
     std::fflush(stdout);
     return failed != 0 ? kQueueFailedExitCode : 0;
@@ -161,7 +175,8 @@ int runMain(int argc, char** argv) {
     if (int code = startSockets(); code != kContinue) return code;
     if (int code = readOptions(argc, argv); code != kContinue) return code;
     printModeMessage();
-    if (int code = acquireLocalDrive(); code != kContinue) return code;
+    int acquired = options.globalMode == DistributedClient ? acquireRemoteDrive() : acquireLocalDrive();
+    if (acquired != kContinue) return acquired;
     bool identify = discIdentificationWanted();
     if (identify) readDiscNames();
     if (identify && options.listToc) printToc();

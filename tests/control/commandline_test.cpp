@@ -262,23 +262,6 @@ TEST(CommandLine, ProgressCharacterMessage) {
     expectRun({{"/=", "disc"}, "Enabling Dod Urezi Vizaro\n" + kStandalone, 0});
 }
 
-TEST(CommandLine, ModeMessages) {
-    // What follows the mode line depends on the drive and the network.
-    struct Case {
-        std::string arg, line;
-    } cases[] = {
-        {"/'127.0.0.1,1", "Running in Distributed Client Mode\n"},
-        {"/`", "Running in Distributed Server Mode\n"},
-    };
-    for (const auto& c : cases) {
-        RunOptions opts;
-        opts.env = {{"VOLTA_IMAGES", "/nonexistent/none.cue"}};
-        opts.timeoutSeconds = 20;
-        RunResult r = runVolta({c.arg}, opts);
-        EXPECT_EQ(r.output.rfind(bannerText() + c.line, 0), 0u) << r.output;
-    }
-}
-
 TEST(EnvironmentString, IsParsedBeforeTheCommandLine) {
     // Scalars from the environment are overridden; conflicts still show.
     expectRun({{"/a"}, "Cannot Use ACM and External Compressor\n", 1}, withEnvironment("/eb192"));
