@@ -6,11 +6,13 @@
 #include "engine/pipeline/gainstage.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <sys/mman.h>
+#include <thread>
 
 namespace {
 
@@ -221,7 +223,9 @@ MemoryExtractor::MemoryExtractor(CdDrive& drive, std::unique_ptr<AudioStage>& ou
 namespace {
 
 // The samples of a whole range: hundreds of megabytes for a disc, so the
-// memory is asked for in huge pages, which fault in far faster.
+// memory is asked for in huge pages, which fault in far faster, and a
+// second thread faults them in ahead of the reads: the kernel clears every
+// fresh page, and on another core that costs the reads nothing.
 class RangeMemory {
 public:
     explicit RangeMemory(size_t bytes) : size(bytes) {
@@ -229,8 +233,15 @@ public:
         if (mapped == MAP_FAILED) return;
         ::madvise(mapped, bytes, MADV_HUGEPAGE);
         data = static_cast<uint8_t*>(mapped);
+        prefault = std::thread([this] {
+            constexpr size_t kChunk = 16 << 20;
+            for (size_t at = 0; at < size && !stopPrefault.load(std::memory_order_relaxed); at += kChunk)
+                if (::madvise(data + at, std::min(kChunk, size - at), MADV_POPULATE_WRITE) != 0) return;
+        });
     }
     ~RangeMemory() {
+        stopPrefault.store(true, std::memory_order_relaxed);
+        if (prefault.joinable()) prefault.join();
         if (data != nullptr) ::munmap(data, size);
     }
     RangeMemory(const RangeMemory&) = delete;
@@ -238,6 +249,10 @@ public:
 
     uint8_t* data = nullptr;
     size_t size;
+
+private:
+    std::atomic<bool> stopPrefault{false};
+    std::thread prefault;
 };
 
 int peakOf(const uint8_t* data, size_t byteCount) {
