@@ -69,6 +69,9 @@ int WaveFileWriter::open() {
     }
     file_ = std::fopen(path_, "wb");
     if (!file_) return 1;
+    // Unbuffered, so that a block counts as written only once it is in the
+    // file: a buffered tail that fails later would be claimed by the header.
+    std::setvbuf(file_, nullptr, _IONBF, 0);
     if (writeHeader_ && writeHeaderBlock() != 0) return 1;
     return AudioStage::open();
 }
