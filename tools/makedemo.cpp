@@ -128,6 +128,9 @@ int main(int argc, char** argv) {
     bin.write(image.data(), static_cast<std::streamsize>(image.size()));
     std::ofstream cue(folder + "/demo.cue", std::ios::binary);
     cue << sheet;
+    // The last buffered bytes go out at close: only then is a full disk seen.
+    bin.close();
+    cue.close();
     if (!bin || !cue) {
         std::fprintf(stderr, "makedemo: cannot write into %s\n", folder.c_str());
         return 1;

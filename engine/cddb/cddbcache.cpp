@@ -1,5 +1,7 @@
 #include "engine/cddb/cddbcache.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -23,12 +25,14 @@ int readCacheLine(std::FILE* cache, char (&line)[kCacheLineBytes]) {
 }
 
 // The "first last" line of an entry; non-zero when it is not two numbers.
+// Both are held to the int range, so counting from one to the other cannot
+// overflow whatever the file says.
 int parseTrackNumbers(const char* line, long long& first, long long& last) {
     char* end = nullptr;
-    first = std::strtol(line, &end, 10);
+    first = std::clamp<long long>(std::strtoll(line, &end, 10), INT_MIN, INT_MAX);
     if (end == line) return -1;
     const char* rest = end;
-    last = std::strtol(rest, &end, 10);
+    last = std::clamp<long long>(std::strtoll(rest, &end, 10), INT_MIN, INT_MAX);
     return end == rest ? -1 : 0;
 }
 

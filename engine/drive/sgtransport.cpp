@@ -63,8 +63,10 @@ SgDevice::~SgDevice() {
     if (fd_ >= 0) close(fd_);
 }
 
+// Without O_NONBLOCK the open waits for as long as another program holds
+// the device exclusively; SG_IO itself blocks either way.
 int SgDevice::openDevice() {
-    fd_ = open(path_.c_str(), O_RDWR | O_CLOEXEC);
+    fd_ = open(path_.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd_ >= 0) return 0;
     if ((errno == EACCES || errno == EPERM) && reportDenied_ && !reported_) {
         reported_ = true;

@@ -116,6 +116,18 @@ TEST_F(CddbCacheTest, TracksOutsideTheTableAreSkipped) {
     EXPECT_STREQ(names->trackTitles[99], "Hundred");
 }
 
+TEST_F(CddbCacheTest, HugeTrackNumbersStillCountOneLine) {
+    // "n n" names one track, however large n is written.
+    for (const char* number : {"9223372036854775807", "99999999999999999999", "2147483647"}) {
+        std::string numbers = std::string(number) + " " + number;
+        ASSERT_EQ(find("cddb query 0a019002 2 15150 30150 602\nT\nA\n" + numbers + "\nName\n" + kKey +
+                       "\nFound\nA\n1 1\nOne\n"),
+                  0)
+            << number;
+        EXPECT_STREQ(names->discTitle, "Found");
+    }
+}
+
 TEST_F(CddbCacheTest, MissingFileHoldsNothing) {
     EXPECT_NE(findCacheEntry(dir.file("none").c_str(), kKey, *names), 0);
 }
