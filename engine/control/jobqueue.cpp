@@ -62,7 +62,9 @@ void expandAllAudioTracks(const CdDrive& drive) {
 }
 
 int runTrackRange(const CdDrive& drive, const Job& job) {
-    for (int track = job.first; track <= job.last; ++track) {
+    // Counted wider than int, so that a range ending at INT_MAX ends.
+    for (long long number = job.first; number <= job.last; ++number) {
+        int track = static_cast<int>(number);
         if (track < drive.firstTrack() || track > drive.lastTrack()) {
             std::printf("Warning, Track %d Is Invalid, Skipping\n", track);
             continue;
@@ -258,7 +260,7 @@ int runQueueOnThread(int priority) {
     thread.priority = priority;
     pthread_t handle;
     if (::pthread_create(&handle, nullptr, queueThreadMain, &thread) != 0) {
-        std::printf("Can't create queue thread\n");
+        std::printf("Can't create queue thread");
         std::fflush(stdout);
         return runQueue();
     }

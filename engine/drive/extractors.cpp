@@ -12,6 +12,7 @@
 #include <cstring>
 #include <new>
 #include <sys/mman.h>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -204,6 +205,9 @@ int SyncExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
             if (rereads > kMaxRereads) return giveUp(pos);
             if (readWithRetries(slot, pos - kOverlap, count, retries) != 0) return failRead();
             skip = matchSkip();
+            // A read that landed wholly on delivered sectors brings nothing
+            // new: it counts as no match, so the re-read bound covers it.
+            if (skip >= count) skip = -1;
             if (skip < 0 && progress.update() != 0) return finishRun(progress, 1);
         }
         int fresh = std::min(count - skip, remaining);
@@ -233,11 +237,16 @@ public:
         if (mapped == MAP_FAILED) return;
         ::madvise(mapped, bytes, MADV_HUGEPAGE);
         data = static_cast<uint8_t*>(mapped);
-        prefault = std::thread([this] {
-            constexpr size_t kChunk = 16 << 20;
-            for (size_t at = 0; at < size && !stopPrefault.load(std::memory_order_relaxed); at += kChunk)
-                if (::madvise(data + at, std::min(kChunk, size - at), MADV_POPULATE_WRITE) != 0) return;
-        });
+        // Faulting in ahead is only a speed-up: without a thread for it the
+        // reads fault the pages in themselves.
+        try {
+            prefault = std::thread([this] {
+                constexpr size_t kChunk = 16 << 20;
+                for (size_t at = 0; at < size && !stopPrefault.load(std::memory_order_relaxed); at += kChunk)
+                    if (::madvise(data + at, std::min(kChunk, size - at), MADV_POPULATE_WRITE) != 0) return;
+            });
+        } catch (const std::system_error&) {
+        }
     }
     ~RangeMemory() {
         stopPrefault.store(true, std::memory_order_relaxed);
@@ -306,11 +315,15 @@ int MemoryExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
         abort = progress.update();
     }
     int lastRead = requests[current].finish();
-    if (abort != 0) return finishRun(progress, abort);
-    if (lastRead != 0) return failRead();
+    if (abort == 0 && lastRead != 0) return failRead();
     progress.setPercent(100);
     progress.update();
     progress.finish();
+    // After ESC the writing phase still shows its bar, but writes nothing.
+    if (abort != 0) {
+        beginProgress(progress, "Writing");
+        return finishRun(progress, abort);
+    }
 
     // Silence has no level to raise, and a full-scale range needs nothing.
     int peak = options.normalize ? peakOf(memory.data, totalBytes) : 0;

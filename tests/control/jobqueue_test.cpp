@@ -6,6 +6,7 @@
 #include "tests/support/wavfile.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -67,6 +68,24 @@ TEST_F(JobQueueTest, InvalidJobsAreSkippedWithWarningsAndTheRestRuns) {
               (std::vector<std::string>{"disc.bin", "disc.cue", "w02.wav", "w{60-70}.wav"}));
     EXPECT_EQ(wavData(dir.file("w{60-70}.wav")), image.sectors(60, 10));
     EXPECT_EQ(wavData(dir.file("w02.wav")), image.sectors(30, 40));
+}
+
+// The loop over a track range must end even when the range ends at the
+// largest track number a list item can hold.
+TEST_F(JobQueueTest, TrackRangeEndingAtTheLargestNumberEnds) {
+    DiscImage image(dir.path(), audioDisc({30}));
+    RunOptions run;
+    run.cwd = dir.path();
+    run.env = {{"VOLTA_IMAGES", image.imagesEntry()}};
+    run.timeoutSeconds = 30;
+    RunResult result = runVolta({"big", "2147483646:2147483647", "1"}, run);
+    ASSERT_EQ(result.exitCode, 0) << result.output.substr(0, 2000);
+    EXPECT_NE(result.output.find("Warning, Track 2147483646 Is Invalid, Skipping\n"
+                                 "Warning, Track 2147483647 Is Invalid, Skipping\n"
+                                 "Track 1: \"big01\"\n"),
+              std::string::npos)
+        << result.output.substr(0, 2000);
+    EXPECT_EQ(wavData(dir.file("big01.wav")), image.sectors(0, 30));
 }
 
 TEST_F(JobQueueTest, AllAudioTracksStopsBeforeTheDataTrack) {
@@ -136,6 +155,36 @@ TEST_F(JobQueueTest, QueueThreadWritesTheSameFiles) {
             EXPECT_EQ(readFile(dir.file(std::string(folder) + "/" + name)),
                       readFile(dir.file("main/" + name)))
                 << folder << "/" << name;
+    }
+}
+
+// A stack limit beyond any address space leaves no room for a new
+// thread's stack, so the queue thread cannot be started.
+RunResult runWithoutThreads(const std::vector<std::string>& args, const RunOptions& run) {
+    std::vector<std::string> argv = {"/bin/sh", "-c", "ulimit -s 214748364800 && exec \"$0\" \"$@\"",
+                                     voltaBinary()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProgram(argv, run);
+}
+
+TEST_F(JobQueueTest, QueueThatGetsNoThreadRunsOnTheMainThread) {
+    rlimit stack{};
+    ASSERT_EQ(getrlimit(RLIMIT_STACK, &stack), 0);
+    if (stack.rlim_max != RLIM_INFINITY) GTEST_SKIP() << "the stack limit cannot be raised";
+    DiscImage image(dir.path(), audioDisc({30, 40}));
+    RunOptions run;
+    run.cwd = dir.path();
+    run.env = {{"VOLTA_IMAGES", image.imagesEntry()}};
+    for (const char* mode : {"/mb", "/mm"}) {
+        SCOPED_TRACE(mode);
+        RunResult result = runWithoutThreads({"/+0", mode, "t", "1:2"}, run);
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        // The message has no newline of its own.
+        EXPECT_NE(result.output.find("\nCan't create queue threadTrack 1: \"t01\"\n"),
+                  std::string::npos)
+            << result.output;
+        EXPECT_EQ(wavData(dir.file("t01.wav")), image.sectors(0, 30));
+        EXPECT_EQ(wavData(dir.file("t02.wav")), image.sectors(30, 40));
     }
 }
 

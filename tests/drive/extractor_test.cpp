@@ -6,6 +6,7 @@
 #include "tests/support/wavfile.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cmath>
 #include <cstdint>
@@ -139,6 +140,36 @@ TEST_F(ExtractorTest, EscAbortsTheExtraction) {
             EXPECT_EQ(written, "") << "nothing is written after ESC";
         }
     }
+}
+
+// Reading stops at ESC, but the writing phase still shows its bar.
+TEST_F(ExtractorTest, MemoryModeShowsTheWritingPhaseAfterEsc) {
+    DiscImage image(dir.path(), audioDisc({300}));
+    RunResult result = rip(image.imagesEntry(), {"/mm", "esc", "1"}, "\x1b");
+    EXPECT_EQ(result.exitCode, 7) << result.output;
+    EXPECT_NE(result.output.find("\n\nWriting\n[" + std::string(40, ' ') + "]\r[" +
+                                 std::string(40, '.') + "\n\nExtraction Returned Error State\n"),
+              std::string::npos)
+        << result.output;
+    EXPECT_EQ(copied("esc01.wav"), "");
+}
+
+// Memory mode faults its memory in on a second thread when it can get one;
+// without one it copies all the same.
+TEST_F(ExtractorTest, MemoryModeNeedsNoSecondThread) {
+    rlimit stack{};
+    ASSERT_EQ(getrlimit(RLIMIT_STACK, &stack), 0);
+    if (stack.rlim_max != RLIM_INFINITY) GTEST_SKIP() << "the stack limit cannot be raised";
+    DiscImage image(dir.path(), audioDisc({80}));
+    RunOptions run;
+    run.cwd = dir.path();
+    run.env = {{"VOLTA_IMAGES", image.imagesEntry()}};
+    // A stack limit beyond any address space leaves no room for a thread.
+    RunResult result = runProgram({"/bin/sh", "-c", "ulimit -s 214748364800 && exec \"$0\" \"$@\"",
+                                   voltaBinary(), "/mm", "m", "1"},
+                                  run);
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(copied("m01.wav"), image.sectors(0, 80));
 }
 
 std::vector<int16_t> samplesOf(const std::string& bytes) {
