@@ -40,16 +40,25 @@ bool prepend(std::unique_ptr<AudioStage>& chain, Arguments... arguments) {
     return true;
 }
 
-// Creates an empty file with a unique "VLT" name in the current directory,
-// keeps the name and removes the file again.
+// Creates an empty file with a unique "VLT" name in the current directory
+// and keeps the name; the caller removes the file.
 bool makeTemporaryName(char* name) {
     char pattern[] = "VLTXXXXXX";
     const int descriptor = mkstemp(pattern);
     if (descriptor < 0) return false;
     ::close(descriptor);
-    std::remove(pattern);
     std::strcpy(name, pattern);
     return true;
+}
+
+// The first file stays until the second name is taken, so that the two
+// names differ; then both files go again.
+bool makeTemporaryNames() {
+    if (!makeTemporaryName(tempWaveName)) return false;
+    const bool second = makeTemporaryName(tempMp3Name);
+    std::remove(tempWaveName);
+    if (second) std::remove(tempMp3Name);
+    return second;
 }
 
 }  // namespace
@@ -98,7 +107,7 @@ std::unique_ptr<AudioStage> createAudioChain(const char* name) {
         const int length = std::snprintf(fileName, sizeof fileName, "%s%s", name, options.outputExtension);
         if (length < 0 || length >= static_cast<int>(sizeof fileName)) return nullptr;
     } else {
-        if (!makeTemporaryName(tempWaveName) || !makeTemporaryName(tempMp3Name)) return nullptr;
+        if (!makeTemporaryNames()) return nullptr;
         std::strcpy(fileName, tempWaveName);
         // External encoders read a proper WAV file, for this and every later job.
         options.suppressHeader = false;

@@ -140,7 +140,9 @@ TEST(AcmStream, RejectsUnsupportedFormatsAndMisuse) {
     ASSERT_EQ(acmStreamOpen(stream, pcm(2, 44100, 16), pcm(2, 44100, 16), 0), 0);
     AcmStreamHeader header;
     EXPECT_NE(acmStreamConvert(stream.get(), header, 0), 0);  // not prepared
-    EXPECT_NE(acmStreamPrepareHeader(stream.get(), header), 0);  // no buffers
+    EXPECT_NE(acmStreamPrepareHeader(stream.get(), header), 0);  // no structure size
+    header.structureSize = sizeof header;
+    EXPECT_NE(acmStreamPrepareHeader(stream.get(), header), 0);  // no destination buffer
     EXPECT_EQ(acmStreamClose(stream), 0);
     EXPECT_NE(acmStreamClose(stream), 0);
 }

@@ -15,14 +15,35 @@
 #include "engine/pipeline/spreadstage.h"
 #include "tests/support/runvolta.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <typeinfo>
 #include <vector>
+
+// Replaces the C library's mkstemp in this test program: it hands out the
+// first free name in a fixed order, as mkstemp may, so a name whose file
+// was removed comes back at once instead of only by rare chance.
+extern "C" int mkstemp(char* pattern) {
+    const size_t length = std::strlen(pattern);
+    if (length < 6 || std::strcmp(pattern + length - 6, "XXXXXX") != 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    for (int n = 0; n < 1000000; ++n) {
+        std::snprintf(pattern + length - 6, 7, "%06d", n);
+        const int descriptor = ::open(pattern, O_RDWR | O_CREAT | O_EXCL, 0600);
+        if (descriptor >= 0 || errno != EEXIST) return descriptor;
+    }
+    errno = EEXIST;
+    return -1;
+}
 
 namespace {
 
@@ -204,6 +225,15 @@ TEST_F(StageChain, ExternalEncoderGetsAWavFileUnderATemporaryName) {
     ASSERT_EQ(file.size(), 46 + audio.size());
     EXPECT_EQ(file.substr(0, 4), "RIFF");
     EXPECT_FALSE(fs::exists(dir_.file(tempMp3Name)));
+}
+
+TEST_F(StageChain, TemporaryNamesDifferEvenWhenFreedNamesAreHandedOutAgain) {
+    options.encoder = 3;
+    auto chain = createAudioChain("song");
+    ASSERT_TRUE(chain);
+    EXPECT_STREQ(tempWaveName, "VLT000000");
+    EXPECT_STREQ(tempMp3Name, "VLT000001");
+    EXPECT_TRUE(fs::is_empty(dir_.path()));
 }
 
 TEST_F(StageChain, SuppressedHeaderWritesBareSamplesUnderTheGivenExtension) {
