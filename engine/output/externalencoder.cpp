@@ -94,6 +94,8 @@ void encodeToMp3(const char* name) {
     if (runEncoderProgram(arguments) != 0)
         std::printf("Could Not Start Encoder %s\n", arguments[0].c_str());
     std::remove(tempWaveName);
+    // An earlier file of that name gives way only to a new one.
+    if (::access(tempMp3Name, F_OK) != 0) return;
     std::string finalPath = pathOnDisk(finalName);
     std::remove(finalPath.c_str());
     std::rename(tempMp3Name, finalPath.c_str());

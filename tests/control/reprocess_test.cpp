@@ -163,6 +163,7 @@ TEST_F(ReprocessTest, EncoderIsNeverTakenFromTheSearchPath) {
     fs::create_directory(dir.file("bin"));
     writeEncoder(dir.file("bin/x3enc.exe"));
     writeFile(dir.file("song.wav"), makeWav(samples));
+    writeFile(dir.file("song (m).mp3"), "an earlier rip");
 
     RunOptions options;
     options.cwd = dir.path();
@@ -172,7 +173,8 @@ TEST_F(ReprocessTest, EncoderIsNeverTakenFromTheSearchPath) {
     EXPECT_NE(result.output.find("Could Not Start Encoder x3enc.exe"), std::string::npos)
         << result.output;
     EXPECT_FALSE(exists("x3enc.exe.args"));
-    EXPECT_FALSE(exists("song (m).mp3"));
+    // Without a new MP3 the earlier one is kept.
+    EXPECT_EQ(readFile(dir.file("song (m).mp3")), "an earlier rip");
     EXPECT_TRUE(temporaryFiles().empty());
 }
 
