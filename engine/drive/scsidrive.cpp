@@ -94,6 +94,11 @@ int ScsiDrive::startRead(ScsiRequest&, uint8_t*, int, int) { return 1; }
 
 int ScsiDrive::waitRead(ScsiRequest&) { return -1; }
 
+int ScsiDrive::finishRead(ScsiRequest& request) {
+    request.wait();
+    return request.succeeded() ? 0 : 1;
+}
+
 int ScsiDrive::leaveCddaMode() { return 1; }
 
 int ScsiDrive::enterCddaMode() { return 1; }
@@ -124,10 +129,7 @@ int D8Drive::startRead(ScsiRequest& request, uint8_t* buffer, int lba, int count
     return 0;
 }
 
-int D8Drive::waitRead(ScsiRequest& request) {
-    request.wait();
-    return request.succeeded() ? 0 : 1;
-}
+int D8Drive::waitRead(ScsiRequest& request) { return finishRead(request); }
 
 int MmcDrive::startRead(ScsiRequest& request, uint8_t* buffer, int lba, int count) {
     uint8_t cdb[12] = {0xBE, static_cast<uint8_t>(lunBits() | 0x04)};
@@ -140,10 +142,7 @@ int MmcDrive::startRead(ScsiRequest& request, uint8_t* buffer, int lba, int coun
     return 0;
 }
 
-int MmcDrive::waitRead(ScsiRequest& request) {
-    request.wait();
-    return request.succeeded() ? 0 : 1;
-}
+int MmcDrive::waitRead(ScsiRequest& request) { return finishRead(request); }
 
 int NrDrive::startRead(ScsiRequest& request, uint8_t* buffer, int lba, int count) {
     uint8_t cdb[10] = {0x28, lunBits()};
@@ -155,12 +154,12 @@ int NrDrive::startRead(ScsiRequest& request, uint8_t* buffer, int lba, int count
 }
 
 int NrDrive::waitRead(ScsiRequest& request) {
-    request.wait();
+    int result = finishRead(request);
     if (byteSwap) {
         uint8_t* data = request.buffer();
         for (int i = 0; data && i + 1 < request.length(); i += 2) std::swap(data[i], data[i + 1]);
     }
-    return request.succeeded() ? 0 : 1;
+    return result;
 }
 
 int NrDrive::selectBlockLength(int bytes) {

@@ -29,6 +29,8 @@ protected:
     // Prepares the request for `count` sectors into `buffer` and starts it.
     void startCommand(ScsiRequest& request, const uint8_t* cdb, int cdbLength, uint8_t* buffer,
                       int count);
+    // Waits for a read started by startCommand: 0 when it completed.
+    static int finishRead(ScsiRequest& request);
 
 private:
     static constexpr int kCdTextBytes = 32768;
