@@ -6,7 +6,10 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
-  libswresample-dev libavutil-dev
+  libswresample-dev libavutil-dev libavcodec-dev libavformat-dev
+  libmp3lame-dev libsdl2-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  ffmpeg lame xvfb x11-utils xauth
 )
 
 missing=()
