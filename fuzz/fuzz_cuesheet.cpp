@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/drive/cuesheet.h"
+#include "engine/drive/image/cuesheet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first bytes choose the file lengths, the rest is the sheet.
@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<int> fileSectors;
     for (size_t k = 0; k < sheet.files.size(); ++k)
         fileSectors.push_back(unit * 16 + static_cast<int>(k % 7) * spread);
-    DiscLayout layout;
+    ImageLayout layout;
     layOutDisc(sheet, fileSectors, layout, error);
     return 0;
 }

@@ -20,10 +20,3 @@ int runQueueOnThread(int priority);
 // Extracts [firstSector, endSector) of the current drive into the output
 // `name` (no extension). 0 on success; otherwise the failure is printed.
 int processJob(const std::string& name, int firstSector, int endSector);
-
-// Runs one existing WAV file through the audio chain into "<name> (m)".
-void reprocessFile(const char* fileName);
-
-// Appends an ID3v1 tag with the current disc's names to the file just
-// written; `track` below 1 leaves the title empty.
-void tagOutput(int track);

@@ -5,7 +5,7 @@
 
 #include "engine/drive/commandqueue.h"
 #include "engine/drive/sgtransport.h"
-#include "engine/drive/virtualdrive.h"
+#include "engine/drive/image/virtualdrive.h"
 
 // Notified under the lock: the waiter may destroy the event as soon as it
 // sees the signal.

@@ -1,6 +1,6 @@
 // The CUE sheet reader and the layout of a sheet's files on the disc.
 
-#include "engine/drive/cuesheet.h"
+#include "engine/drive/image/cuesheet.h"
 
 #include <gtest/gtest.h>
 
@@ -112,7 +112,7 @@ TEST(DiscLayoutPlan, FilesFollowEachOtherWithGapsInserted) {
                       " TRACK 03 MODE1/2352\n  FLAGS DCP\n  PREGAP 00:02:00\n  INDEX 01 00:00:00\n",
                       sheet, error),
         0);
-    DiscLayout layout;
+    ImageLayout layout;
     ASSERT_EQ(layOutDisc(sheet, {1000, 500}, layout, error), 0) << error.reason;
     // a.bin is 0..999; track 2's gap starts at 12 s = 900, its INDEX 01 at 950.
     // b.bin follows after 150 silent sectors: 1150..1649.
@@ -135,7 +135,7 @@ TEST(DiscLayoutPlan, FilesFollowEachOtherWithGapsInserted) {
 TEST(DiscLayoutPlan, PositionsMustGrowAndStayInsideTheFiles) {
     CueSheet sheet;
     CueError error;
-    DiscLayout layout;
+    ImageLayout layout;
     ASSERT_EQ(parseCueSheet("FILE a.bin BINARY\n TRACK 01 AUDIO\n  INDEX 01 00:01:00\n"
                             " TRACK 02 AUDIO\n  INDEX 01 00:00:50\n",
                             sheet, error),

@@ -2,7 +2,7 @@
 // them: contents, timing-free misbehaviour (shift, jitter, failures), the
 // table of contents and the file formats of a sheet.
 
-#include "engine/drive/virtualdrive.h"
+#include "engine/drive/image/virtualdrive.h"
 
 #include <gtest/gtest.h>
 

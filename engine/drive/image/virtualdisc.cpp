@@ -1,4 +1,4 @@
-#include "engine/drive/virtualdisc.h"
+#include "engine/drive/image/virtualdisc.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

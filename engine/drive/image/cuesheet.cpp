@@ -1,4 +1,4 @@
-#include "engine/drive/cuesheet.h"
+#include "engine/drive/image/cuesheet.h"
 
 #include <cctype>
 #include <cstdio>
@@ -224,13 +224,13 @@ private:
 // before its track's first INDEX.
 class DiscPlanner {
 public:
-    DiscPlanner(const CueSheet& sheet, const std::vector<int>& fileSectors, DiscLayout& layout,
+    DiscPlanner(const CueSheet& sheet, const std::vector<int>& fileSectors, ImageLayout& layout,
                 CueError& error)
         : sheet_(sheet), fileSectors_(fileSectors), layout_(layout), error_(error) {}
 
     int plan() {
         if (checkPositions() != 0) return 1;
-        layout_ = DiscLayout();
+        layout_ = ImageLayout();
         for (size_t f = 0; f < sheet_.files.size(); ++f) {
             int cursor = 0;
             for (const CueTrack& track : sheet_.tracks) {
@@ -312,7 +312,7 @@ private:
 
     const CueSheet& sheet_;
     const std::vector<int>& fileSectors_;
-    DiscLayout& layout_;
+    ImageLayout& layout_;
     CueError& error_;
 };
 
@@ -323,7 +323,7 @@ int parseCueSheet(std::string_view text, CueSheet& sheet, CueError& error) {
     return SheetReader(sheet, error).read(text);
 }
 
-int layOutDisc(const CueSheet& sheet, const std::vector<int>& fileSectors, DiscLayout& layout,
+int layOutDisc(const CueSheet& sheet, const std::vector<int>& fileSectors, ImageLayout& layout,
                CueError& error) {
     return DiscPlanner(sheet, fileSectors, layout, error).plan();
 }

@@ -1,4 +1,4 @@
-#include "engine/drive/virtualdrive.h"
+#include "engine/drive/image/virtualdrive.h"
 
 #include <algorithm>
 #include <cerrno>

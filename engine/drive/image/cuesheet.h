@@ -66,12 +66,12 @@ struct DiscTrack {
     int region = 0;  // first sector that belongs to the track (gap included)
 };
 
-struct DiscLayout {
+struct ImageLayout {
     std::vector<DiscTrack> tracks;
     std::vector<DiscSegment> segments;  // in disc order, without holes
     int leadOut = 0;
 };
 
 // `fileSectors[k]`: the length of file k, in whole sectors.
-int layOutDisc(const CueSheet& sheet, const std::vector<int>& fileSectors, DiscLayout& layout,
+int layOutDisc(const CueSheet& sheet, const std::vector<int>& fileSectors, ImageLayout& layout,
                CueError& error);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/drive/aspi.h"
-#include "engine/drive/virtualdisc.h"
+#include "engine/drive/image/virtualdisc.h"
 
 // How one VOLTA_IMAGES entry wants its drive to behave.
 struct VirtualDriveSettings {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/drive/cuesheet.h"
+#include "engine/drive/image/cuesheet.h"
 
 // The disc a CUE sheet describes, with its data files open: what a
 // virtual drive reads its sectors, table of contents and CD-TEXT from.
@@ -19,7 +19,7 @@ public:
     // reason and, for the sheet, the line.
     int load(const std::string& cuePath, std::string& failure);
 
-    const DiscLayout& layout() const { return layout_; }
+    const ImageLayout& layout() const { return layout_; }
     int leadOut() const { return layout_.leadOut; }
     const std::vector<uint8_t>& cdTextPacks() const { return cdText_; }
 
@@ -45,6 +45,6 @@ private:
     int readSegment(const DiscSegment& segment, int first, int count, uint8_t* out) const;
 
     std::vector<OpenFile> files_;
-    DiscLayout layout_;
+    ImageLayout layout_;
     std::vector<uint8_t> cdText_;
 };

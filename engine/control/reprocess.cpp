@@ -1,0 +1,120 @@
+#include "engine/control/reprocess.h"
+
+#include "engine/control/naming.h"
+#include "engine/control/options.h"
+#include "engine/control/progressmeter.h"
+#include "engine/output/externalencoder.h"
+#include "engine/pipeline/audiostage.h"
+#include "engine/pipeline/stagechain.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <glob.h>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+// "song.wav" gives "song (m)". Only a dot inside the file's own name cuts,
+// and not one that starts it.
+std::string reprocessedName(const char* fileName) {
+    std::string name = fileName;
+    size_t base = name.find_last_of("/\\");
+    base = base == std::string::npos ? 0 : base + 1;
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > base) name.resize(dot);
+    return name + " (m)";
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+uint32_t littleEndian32(const uint8_t* bytes) {
+    return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+// Walks the chunks behind the RIFF header up to "data" and leaves the file
+// at its first sample. Returns the bytes of whole stereo frames the chunk
+// really holds (a truncated file holds fewer than it declares), or -1 when
+// there is no data chunk before the end of the file. Every step moves
+// forward, and a size that points past the end is the end.
+long long findSamples(std::FILE* file) {
+    if (::fseeko(file, 0, SEEK_END) != 0) return -1;
+    long long fileSize = ::ftello(file);
+    long long at = 12;
+    uint8_t header[8];
+    while (at + 8 <= fileSize) {
+        if (::fseeko(file, at, SEEK_SET) != 0 || std::fread(header, 1, 8, file) != 8) return -1;
+        long long size = littleEndian32(header + 4);
+        if (std::memcmp(header, "data", 4) == 0) {
+            long long available = fileSize - at - 8;
+            return (size < available ? size : available) & ~3LL;
+        }
+        at += 8 + size + (size & 1);  // chunks are padded to even sizes
+    }
+    return -1;
+}
+
+}  // namespace
+
+void reprocessPatterns() {
+    if (options.fileSpecCount == 0) return;
+    std::printf("\n");
+    for (int i = 0; i < options.fileSpecCount; ++i) {
+        // Patterns name sub-directories as templates do.
+        std::string pattern = pathOnDisk(options.fileSpecs[i]);
+        glob_t matches{};
+        if (::glob(pattern.c_str(), GLOB_NOESCAPE, nullptr, &matches) == 0) {
+            for (size_t m = 0; m < matches.gl_pathc; ++m) {
+                struct stat info {};
+                const char* path = matches.gl_pathv[m];
+                if (::stat(path, &info) == 0 && !S_ISDIR(info.st_mode)) reprocessFile(path);
+            }
+        }
+        ::globfree(&matches);
+    }
+}
+
+void reprocessFile(const char* fileName) {
+    std::string name = reprocessedName(fileName);
+    std::unique_ptr<AudioStage> chain = createAudioChain(name.c_str());
+    if (!chain) return;
+    FileHandle file(std::fopen(fileName, "rb"));
+    if (!file) return;
+    if (chain->open() != 0) return;
+    long long total = findSamples(file.get());
+    if (total < 0) {
+        chain->close();
+        return;
+    }
+
+    ProgressMeter meter;
+    std::string title = std::string("Processing ") + fileName;
+    meter.setTitle(title.c_str());
+    meter.begin();
+    meter.setPercent(0);
+    int stop = meter.update();
+    uint8_t block[32768];
+    long long remaining = total;
+    while (remaining > 0 && stop == 0) {
+        size_t piece = static_cast<size_t>(std::min<long long>(remaining, sizeof block));
+        size_t got = std::fread(block, 1, piece, file.get()) & ~static_cast<size_t>(3);
+        if (got == 0) break;
+        stop = chain->write(block, static_cast<int>(got));
+        remaining -= static_cast<long long>(got);
+        meter.setPercent(static_cast<int>((total - remaining) * 100 / total));
+        if (meter.update() != 0) stop = 1;
+    }
+    meter.setPercent(100);
+    meter.update();
+    chain->close();
+    chain.reset();
+    file.reset();
+    std::printf("\n");
+    if (isExternalEncoder(options.encoder)) encodeToMp3(name.c_str());
+}
