@@ -282,7 +282,7 @@ bool parseHelp(const char* topic, ParseResult& result) {
 }
 
 bool parseAcm(ParseResult& result) {
-    if (options.encoder != 0) return stopWith(result, 1, "Cannot Use ACM and External Compressor");
+    if (options.encoder != EncoderKind::Wave) return stopWith(result, 1, "Cannot Use ACM and External Compressor");
     options.useAcm = true;
     return true;
 }
@@ -330,30 +330,12 @@ bool parseDriveType(const char* value, ParseResult& result) {
 
 bool parseEncoder(char subLetter, const char* value, ParseResult& result) {
     if (options.useAcm) return stopWith(result, 1, "Cannot Use ACM and External Compressor");
-    switch (subLetter) {
-        case 'b':
-            options.encoder = 1;
-            break;
-        case 'x':
-            options.encoder = 2;
-            break;
-        case 'l':
-            options.encoder = 3;
-            break;
-        case 'v':
-            options.encoder = 4;
-            break;
-        case 'w':
-            options.encoder = 5;
-            break;
-        case 'n':
-            options.encoder = -1;
-            break;
-        case 'f':
-            options.encoderExtraArgument = "-l";
-            break;
-        default:
-            return stopWith(result, 1, "Unknown encoder option: " + letterText(subLetter));
+    if (subLetter == 'f') {
+        options.encoderExtraArgument = "-l";
+    } else if (const EncoderInfo* encoder = encoderForLetter(subLetter)) {
+        options.encoder = encoder->kind;
+    } else {
+        return stopWith(result, 1, "Unknown encoder option: " + letterText(subLetter));
     }
     if (*value) options.bitrate = kilo(std::atoi(value));
     return true;
@@ -461,7 +443,7 @@ void parsePlay(char subLetter) {
             break;
         case 'o':
             options.playWhileExtracting = true;
-            options.encoder = -1;
+            options.encoder = EncoderKind::NoOutput;
             break;
         case 'b':
             options.audioBreaker = true;

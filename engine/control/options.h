@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/output/encoderkind.h"
+
 #include <cstddef>
 #include <string>
 
@@ -80,7 +82,7 @@ struct Options {
 
     // Encoders and output
     bool useAcm = false;
-    int encoder = 0;  // 0 WAV, 1 BLADEENC, 2 x3enc CBR, 3 l3enc, 4 x3enc VBR, 5 WMA, -1 none
+    EncoderKind encoder = EncoderKind::Wave;
     int bitrate = 128000;
     const char* encoderExtraArgument = nullptr;  // "-l" after /ef
     bool id3Tagging = false;

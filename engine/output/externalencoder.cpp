@@ -10,20 +10,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-bool isExternalEncoder(int encoder) { return encoder == 2 || encoder == 3 || encoder == 4; }
-
-std::vector<std::string> encoderCommandLine(int encoder, const char* waveName,
+std::vector<std::string> encoderCommandLine(EncoderKind encoder, const char* waveName,
                                             const char* mp3Name) {
-    const char* program = encoder == 3 ? "l3enc.exe" : "x3enc.exe";
-    std::vector<std::string> arguments = {program, waveName, mp3Name};
-    if (encoder == 4) {
+    std::vector<std::string> arguments = {encoderInfo(encoder).program, waveName, mp3Name};
+    if (encoder == EncoderKind::X3encVbr) {
         arguments.push_back("-v");
         arguments.push_back(std::to_string(options.bitrate / 1000));
     } else {
         arguments.push_back("-b");
         arguments.push_back(std::to_string(options.bitrate));
     }
-    if (encoder != 3 && options.encoderExtraArgument != nullptr)
+    if (encoder != EncoderKind::L3enc && options.encoderExtraArgument != nullptr)
         arguments.push_back(options.encoderExtraArgument);
     return arguments;
 }
@@ -87,7 +84,7 @@ int runEncoderProgram(const std::vector<std::string>& arguments) {
 
 void encodeToMp3(const char* name) {
     char finalName[sizeof currentOutputName];
-    std::snprintf(finalName, sizeof finalName, "%s.mp3", name);
+    std::snprintf(finalName, sizeof finalName, "%s%s", name, encoderInfo(options.encoder).extension);
     std::snprintf(currentOutputName, sizeof currentOutputName, "%s", finalName);
     std::vector<std::string> arguments =
         encoderCommandLine(options.encoder, tempWaveName, tempMp3Name);

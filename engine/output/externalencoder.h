@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/output/encoderkind.h"
+
 #include <string>
 #include <vector>
 
@@ -7,11 +9,8 @@
 // chain writes a temporary WAV file; after the chain is closed the program
 // turns it into the job's MP3 file.
 
-// True for the encoder values served by a program: 2, 3 and 4.
-bool isExternalEncoder(int encoder);
-
 // The program's arguments for `encoder`, its own name first.
-std::vector<std::string> encoderCommandLine(int encoder, const char* waveName,
+std::vector<std::string> encoderCommandLine(EncoderKind encoder, const char* waveName,
                                             const char* mp3Name);
 
 // Starts the program named by arguments[0] from the current directory (no
@@ -20,7 +19,7 @@ std::vector<std::string> encoderCommandLine(int encoder, const char* waveName,
 int runEncoderProgram(const std::vector<std::string>& arguments);
 
 // The step after a job or a re-processed file: encodes the temporary WAV
-// file into `name`.mp3, which becomes the current output name, and removes
+// file into `name` with the encoder's extension, which becomes the current output name, and removes
 // the temporary files.
 void encodeToMp3(const char* name);
 

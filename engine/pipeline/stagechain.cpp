@@ -97,13 +97,13 @@ std::unique_ptr<AudioStage> buildStageChain(std::unique_ptr<AudioStage> tail) {
 }
 
 std::unique_ptr<AudioStage> createAudioChain(const char* name) {
-    // The MP3 library and Windows Media outputs are not available yet.
-    if (options.encoder == 1 || options.encoder == 5) return nullptr;
+    const EncoderInfo& encoder = encoderInfo(options.encoder);
+    if (encoder.stage == EncoderStage::Unavailable) return nullptr;
     // A mono output needs the downmix stage in front of the converters.
     if (outputFormat.channels == 1) return nullptr;
 
     char fileName[kOutputNameCapacity];
-    if (options.encoder == 0) {
+    if (encoder.stage == EncoderStage::WaveFile) {
         const int length = std::snprintf(fileName, sizeof fileName, "%s%s", name, options.outputExtension);
         if (length < 0 || length >= static_cast<int>(sizeof fileName)) return nullptr;
     } else {
@@ -115,7 +115,7 @@ std::unique_ptr<AudioStage> createAudioChain(const char* name) {
     std::strcpy(currentOutputName, fileName);
 
     std::unique_ptr<AudioStage> writer;
-    if (options.encoder == -1)
+    if (encoder.stage == EncoderStage::NullSink)
         writer.reset(new (std::nothrow) NullSink());
     else
         writer.reset(new (std::nothrow) WaveFileWriter(fileName, outputFormat, !options.suppressHeader));

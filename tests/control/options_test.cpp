@@ -44,7 +44,7 @@ TEST_F(OptionsTest, DefaultsOfTheRecord) {
     EXPECT_EQ(options.readRetries, 5);
     EXPECT_EQ(options.lowPassCutoff, 8000.0);
     EXPECT_EQ(options.highPassCutoff, 2000.0);
-    EXPECT_EQ(options.encoder, 0);
+    EXPECT_EQ(static_cast<int>(options.encoder), 0);
     EXPECT_EQ(options.bitrate, 128000);
     EXPECT_EQ(options.encoderExtraArgument, nullptr);
     EXPECT_STREQ(options.outputExtension, ".wav");
@@ -188,13 +188,13 @@ TEST_F(OptionsTest, Encoders) {
     for (const auto& c : cases) {
         options = Options();
         expectAccepted(parse({c.arg}));
-        EXPECT_EQ(options.encoder, c.encoder) << c.arg;
+        EXPECT_EQ(static_cast<int>(options.encoder), c.encoder) << c.arg;
         EXPECT_EQ(options.bitrate, c.bitrate) << c.arg;
     }
 
     options = Options();
     expectAccepted(parse({"/eb192", "/ef"}));
-    EXPECT_EQ(options.encoder, 1);
+    EXPECT_EQ(static_cast<int>(options.encoder), 1);
     EXPECT_EQ(options.bitrate, 192000);
     EXPECT_STREQ(options.encoderExtraArgument, "-l");
 }
@@ -206,7 +206,7 @@ TEST_F(OptionsTest, AcmConflicts) {
 
     options = Options();
     expectAccepted(parse({"/oo"}));
-    EXPECT_EQ(options.encoder, -1);
+    EXPECT_EQ(static_cast<int>(options.encoder), -1);
     EXPECT_TRUE(options.playWhileExtracting);
     expectRejected(parse({"/a"}), 1, "Cannot Use ACM and External Compressor");
 
@@ -291,12 +291,12 @@ TEST_F(OptionsTest, PlayingAndMonitors) {
     EXPECT_TRUE(options.oscilloscope);
     EXPECT_TRUE(options.listToc);
     EXPECT_TRUE(options.cdPlayerMode);
-    EXPECT_EQ(options.encoder, 0);
+    EXPECT_EQ(static_cast<int>(options.encoder), 0);
 
     options = Options();
     expectAccepted(parse({"/o"}));
     EXPECT_TRUE(options.playWhileExtracting);
-    EXPECT_EQ(options.encoder, 0);
+    EXPECT_EQ(static_cast<int>(options.encoder), 0);
 }
 
 TEST_F(OptionsTest, BasenameAndJobs) {
@@ -328,7 +328,7 @@ TEST_F(OptionsTest, FirstNonOptionIsAlwaysTheBasename) {
 TEST_F(OptionsTest, LaterScalarsOverrideEarlierOnes) {
     expectAccepted(parse({"/mn", "/eb128", "/mm", "/ex256", "/r1", "/r9"}));
     EXPECT_EQ(options.extractMode, 3);
-    EXPECT_EQ(options.encoder, 2);
+    EXPECT_EQ(static_cast<int>(options.encoder), 2);
     EXPECT_EQ(options.bitrate, 256000);
     EXPECT_EQ(options.readRetries, 9);
 }
@@ -417,7 +417,7 @@ TEST_F(OptionsTest, ListCapacities) {
 
 TEST_F(OptionsTest, HugeNumbersDoNotOverflow) {
     expectAccepted(parse({"/eb99999999999", "disc", "99999999999:-99999999999"}));
-    EXPECT_EQ(options.encoder, 1);
+    EXPECT_EQ(static_cast<int>(options.encoder), 1);
     EXPECT_EQ(options.jobs[0].first, 2147483647);
     EXPECT_EQ(options.jobs[0].last, -2147483647 - 1);
 }
@@ -479,7 +479,7 @@ TEST_F(OptionsTest, EnvironmentComesFirstAndTheCommandLineOverrides) {
     expectAccepted(parseEnvironmentText("/mm /eb192 \"env disc\" 2"));
     expectAccepted(parse({"/mn", "3"}));
     EXPECT_EQ(options.extractMode, 1);
-    EXPECT_EQ(options.encoder, 1);
+    EXPECT_EQ(static_cast<int>(options.encoder), 1);
     EXPECT_EQ(options.bitrate, 192000);
     EXPECT_STREQ(options.basename, "env disc");
     ASSERT_EQ(options.jobCount, 2);

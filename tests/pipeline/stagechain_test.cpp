@@ -191,7 +191,7 @@ TEST_F(StageChain, OnlySelectedStagesAreBuilt) {
 }
 
 TEST_F(StageChain, NoOutputSinkTakesEverythingAndWritesNoFile) {
-    options.encoder = -1;
+    options.encoder = EncoderKind::NoOutput;
     options.suppressHeader = true;
     auto chain = createAudioChain("gone");
     ASSERT_TRUE(chain);
@@ -204,7 +204,7 @@ TEST_F(StageChain, NoOutputSinkTakesEverythingAndWritesNoFile) {
 }
 
 TEST_F(StageChain, ExternalEncoderGetsAWavFileUnderATemporaryName) {
-    options.encoder = 2;
+    options.encoder = EncoderKind::X3encCbr;
     options.suppressHeader = true;
     std::strcpy(options.outputExtension, ".raw");
     auto chain = createAudioChain("song");
@@ -228,7 +228,7 @@ TEST_F(StageChain, ExternalEncoderGetsAWavFileUnderATemporaryName) {
 }
 
 TEST_F(StageChain, TemporaryNamesDifferEvenWhenFreedNamesAreHandedOutAgain) {
-    options.encoder = 3;
+    options.encoder = EncoderKind::L3enc;
     auto chain = createAudioChain("song");
     ASSERT_TRUE(chain);
     EXPECT_STREQ(tempWaveName, "VLT000000");

@@ -1,0 +1,37 @@
+#pragma once
+
+// The values of `Options::encoder`, as /e? and /oo set them.
+enum class EncoderKind : int {
+    NoOutput = -1,
+    Wave = 0,
+    BladeEnc = 1,
+    X3encCbr = 2,
+    L3enc = 3,
+    X3encVbr = 4,
+    WindowsMedia = 5,
+};
+
+// What the chain assembly puts at the end of a job's chain.
+enum class EncoderStage {
+    WaveFile,       // the job's own file, under the output extension
+    NullSink,       // nothing is written
+    ProgramInput,   // a temporary WAV file that the program encodes afterwards
+    Unavailable,    // no encoder of this kind is built in
+};
+
+struct EncoderInfo {
+    EncoderKind kind;
+    char letter;            // the sub-letter of /e, 0 for none
+    const char* extension;  // of the final file; none for the output extension
+    const char* program;    // the external program, none for the built-in ones
+    EncoderStage stage;
+};
+
+// The row of `kind`; every kind has one.
+const EncoderInfo& encoderInfo(EncoderKind kind);
+
+// The row chosen by /e`letter` (lower case), or none.
+const EncoderInfo* encoderForLetter(char letter);
+
+// True for the kinds served by an external program.
+bool isExternalEncoder(EncoderKind kind);
