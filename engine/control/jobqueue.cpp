@@ -1,6 +1,7 @@
 #include "engine/control/jobqueue.h"
 
 #include "engine/control/console.h"
+#include "engine/control/exitcodes.h"
 #include "engine/control/fatal.h"
 #include "engine/control/id3tag.h"
 #include "engine/control/naming.h"
@@ -117,7 +118,7 @@ int runJobs() {
         case WholeDisc: result = runWholeDisc(drive); break;
         default:
             currentDrive.reset();
-            fatalExit(10, "The queue is hosed!");
+            fatalExit(kExitQueueHosed, "The queue is hosed!");
         }
         if (result != 0) return result;
     }

@@ -2,11 +2,6 @@
 
 #include <string>
 
-// Exit code of a run whose queue stopped on a failed job ("Error Creating
-// Audio Processor", "Error spinning up CDROM", "Extraction Returned Error
-// State"); no other message ends a run with it.
-constexpr int kQueueFailedExitCode = 7;
-
 // The queue worker: every job of the command line, then every file of the
 // /* patterns. 0 when it went through, non-zero when a job failed and the
 // queue stopped there.

@@ -9,6 +9,7 @@
 #include "engine/control/banner.h"
 #include "engine/control/cdplayer.h"
 #include "engine/control/console.h"
+#include "engine/control/exitcodes.h"
 #include "engine/control/fatal.h"
 #include "engine/control/jobqueue.h"
 #include "engine/control/options.h"
@@ -42,7 +43,7 @@ void printBanner() {
 // The socket layer needs no start-up on Linux; what remains is that a peer
 // closing its end must show up as a failed send, not kill the process.
 int startSockets() {
-    if (std::signal(SIGPIPE, SIG_IGN) == SIG_ERR) return printAndReturn(101, "WSAStartup() != 0?");
+    if (std::signal(SIGPIPE, SIG_IGN) == SIG_ERR) return printAndReturn(kExitSocketStartupFailed, "WSAStartup() != 0?");
     return kContinue;
 }
 
@@ -80,12 +81,12 @@ bool localDriveNeeded() {
 // greeting and stops where the remote inquiry would be sent.
 int acquireRemoteDrive() {
     int socket = connectTo(options.serverName, options.serverPort);
-    if (socket < 0) return printAndReturn(99, "Could Not Open Socket");
+    if (socket < 0) return printAndReturn(kExitSocketFailed, "Could Not Open Socket");
     char greeting[kLineBufferBytes] = {};
     receiveLine(socket, greeting, sizeof greeting);
     std::printf("Remote: %s\n", greeting);
     closeSocket(socket);
-    return printAndReturn(100, "Could Not Execute Inquiry");
+    return printAndReturn(kExitRemoteInquiryFailed, "Could Not Execute Inquiry");
 }
 
 int acquireLocalDrive() {
@@ -93,7 +94,7 @@ int acquireLocalDrive() {
     reportAspiInitialization();
     if (options.deviceScan) {
         listDevices();
-        return 0;
+        return kExitSuccess;
     }
     selectDrive();
     return kContinue;
@@ -111,7 +112,7 @@ void lookUpDiscNames() {
     for (int retries = options.cddbTryCount; result != 0 && result != 2 && retries > 0; --retries)
         result = cddbLookup(*currentDrive);
     if (result == 0) return;
-    if (options.alternateBasename[0] == '\0') fatalExit(3, "CDDB Query Failed And No Alternate Basename");
+    if (options.alternateBasename[0] == '\0') fatalExit(kExitNoDiscNames, "CDDB Query Failed And No Alternate Basename");
     options.cddbEnabled = false;
     std::memcpy(options.basename, options.alternateBasename, sizeof options.basename);
 }
@@ -131,7 +132,7 @@ void readDiscNames() {
 int playCd() {
     runCdPlayer();
     currentDrive.reset();
-    return 0;
+    return kExitSuccess;
 }
 
 bool cddaModeWanted() { return options.jobCount > 0 || options.globalMode == DistributedServer; }
@@ -140,17 +141,17 @@ int enterCddaMode() {
     if (!cddaModeWanted() || !currentDrive) return kContinue;
     if (currentDrive->enterCddaMode() == 0) return kContinue;
     currentDrive.reset();
-    return printAndReturn(6, "Could Not Initialize CDDA Mode");
+    return printAndReturn(kExitCddaModeFailed, "Could Not Initialize CDDA Mode");
 }
 
 // A queue that stopped on a failed job ends the run with its own code, on
 // whichever thread it ran.
 int runJobQueue() {
     if (options.globalMode == DistributedServer)
-        return printAndReturn(1, "Distributed Server Mode Is Not Available");
+        return printAndReturn(kExitCommandLine, "Distributed Server Mode Is Not Available");
     int failed = options.queuePriority != 0 ? runQueueOnThread(options.queuePriority) : runQueue();
     std::fflush(stdout);
-    return failed != 0 ? kQueueFailedExitCode : 0;
+    return failed != 0 ? kExitQueueFailed : kExitSuccess;
 }
 
 void releaseDrive() {
@@ -163,7 +164,7 @@ void releaseDrive() {
 // Comes after the drive and disc steps, so that options from the
 // environment string alone can still list a table of contents first.
 int checkCommandLine(int argc) {
-    if (argc < 2) return printAndReturn(19, "No command line, try /?");
+    if (argc < 2) return printAndReturn(kExitNoCommandLine, "No command line, try /?");
     return kContinue;
 }
 

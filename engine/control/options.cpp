@@ -1,5 +1,7 @@
 #include "engine/control/options.h"
 
+#include "engine/control/exitcodes.h"
+
 #include <strings.h>
 
 #include <cctype>
@@ -160,7 +162,7 @@ bool stopWith(ParseResult& result, int code, const std::string& message) {
 
 bool showPage(ParseResult& result, const std::string& page) {
     result.stop = true;
-    result.exitCode = 1;
+    result.exitCode = kExitCommandLine;
     result.output += page;
     return false;
 }
@@ -215,9 +217,9 @@ int kilo(int value) { return static_cast<int>(static_cast<unsigned>(value) * 100
 
 bool parseClient(const char* value, ParseResult& result) {
     ValuePieces pieces = splitAtCommas(value);
-    if (pieces.first.empty()) return stopWith(result, 32, "No Distributed Server Address");
+    if (pieces.first.empty()) return stopWith(result, kExitMissingName, "No Distributed Server Address");
     if (!copyText(options.serverName, sizeof options.serverName, pieces.first.c_str()))
-        return stopWith(result, 32, tooLong("Distributed Server Address", kTextCapacity));
+        return stopWith(result, kExitMissingName, tooLong("Distributed Server Address", kTextCapacity));
     if (pieces.second) options.serverPort = std::atoi(pieces.second);
     options.globalMode = DistributedClient;
     return true;
@@ -230,31 +232,31 @@ bool parseServer(const char* value) {
 }
 
 bool parseFileSpec(const char* value, ParseResult& result) {
-    if (!*value) return stopWith(result, 33, "No filespec on process queue option");
+    if (!*value) return stopWith(result, kExitNoFileSpec, "No filespec on process queue option");
     if (options.fileSpecCount >= kMaxFileSpecs)
-        return stopWith(result, 33,
+        return stopWith(result, kExitNoFileSpec,
                         "Too many filespecs (at most " + std::to_string(kMaxFileSpecs) + ")");
     if (!copyText(options.fileSpecs[options.fileSpecCount], kFileSpecCapacity, value))
-        return stopWith(result, 33, tooLong("Filespec", kFileSpecCapacity));
+        return stopWith(result, kExitNoFileSpec, tooLong("Filespec", kFileSpecCapacity));
     ++options.fileSpecCount;
     return true;
 }
 
 bool parsePriority(const char* value, ParseResult& result) {
-    if (!*value) return stopWith(result, 1, "Priority must be specified");
+    if (!*value) return stopWith(result, kExitCommandLine, "Priority must be specified");
     int n = std::atoi(value);
-    if (n < 0 || n > 6) return stopWith(result, 1, "Invalid Priority: " + std::to_string(n));
+    if (n < 0 || n > 6) return stopWith(result, kExitCommandLine, "Invalid Priority: " + std::to_string(n));
     options.queuePriority = kPriorities[n];
     return true;
 }
 
 bool parseCddb(const char* value, ParseResult& result) {
     ValuePieces pieces = splitAtCommas(value);
-    if (pieces.first.empty()) return stopWith(result, 24, "Must supply e-mail address for CDDB");
+    if (pieces.first.empty()) return stopWith(result, kExitNoCddbAddress, "Must supply e-mail address for CDDB");
     if (pieces.first.size() >= sizeof options.cddbUserAddress)
-        return stopWith(result, 24, tooLong("CDDB e-mail address", kTextCapacity));
+        return stopWith(result, kExitNoCddbAddress, tooLong("CDDB e-mail address", kTextCapacity));
     if (pieces.secondLength >= sizeof options.cddbServer)
-        return stopWith(result, 24, tooLong("CDDB server name", kTextCapacity));
+        return stopWith(result, kExitNoCddbAddress, tooLong("CDDB server name", kTextCapacity));
     copyText(options.cddbUserAddress, sizeof options.cddbUserAddress, pieces.first.c_str());
     if (pieces.second)
         copyText(options.cddbServer, sizeof options.cddbServer, pieces.second, pieces.secondLength);
@@ -263,9 +265,9 @@ bool parseCddb(const char* value, ParseResult& result) {
 }
 
 bool parseCacheFile(const char* value, ParseResult& result) {
-    if (!*value) return stopWith(result, 32, "CD Cache File Name Not Specified");
+    if (!*value) return stopWith(result, kExitMissingName, "CD Cache File Name Not Specified");
     if (!copyText(options.cacheFileName, sizeof options.cacheFileName, value))
-        return stopWith(result, 32, tooLong("CD Cache File Name", kCacheNameCapacity));
+        return stopWith(result, kExitMissingName, tooLong("CD Cache File Name", kCacheNameCapacity));
     options.cacheEnabled = true;
     return true;
 }
@@ -278,19 +280,19 @@ bool parseHelp(const char* topic, ParseResult& result) {
                                  kSilencePage, filesPage(), kCdPage,    kDistribPage};
     for (size_t i = 0; i < std::size(kTopics); ++i)
         if (strcasecmp(topic, kTopics[i]) == 0) return showPage(result, pages[i]);
-    return stopWith(result, 1, std::string("Unknown help option: ") + topic);
+    return stopWith(result, kExitCommandLine, std::string("Unknown help option: ") + topic);
 }
 
 bool parseAcm(ParseResult& result) {
-    if (options.encoder != EncoderKind::Wave) return stopWith(result, 1, "Cannot Use ACM and External Compressor");
+    if (options.encoder != EncoderKind::Wave) return stopWith(result, kExitCommandLine, "Cannot Use ACM and External Compressor");
     options.useAcm = true;
     return true;
 }
 
 bool parseAlternateBasename(const char* value, ParseResult& result) {
-    if (!*value) return stopWith(result, 31, "Alternate Base Error");
+    if (!*value) return stopWith(result, kExitBadBasename, "Alternate Base Error");
     if (!copyText(options.alternateBasename, sizeof options.alternateBasename, value))
-        return stopWith(result, 31, tooLong("Alternate basename", kTextCapacity));
+        return stopWith(result, kExitBadBasename, tooLong("Alternate basename", kTextCapacity));
     return true;
 }
 
@@ -306,7 +308,7 @@ bool parseDownmix(char subLetter, ParseResult& result) {
             options.downmixMode = 0;
             break;
         default:
-            return stopWith(result, 1, "Unknown downmix option: " + letterText(subLetter));
+            return stopWith(result, kExitCommandLine, "Unknown downmix option: " + letterText(subLetter));
     }
     options.downmix = true;
     return true;
@@ -325,30 +327,30 @@ bool parseDriveType(const char* value, ParseResult& result) {
             return true;
         }
     }
-    return stopWith(result, 1, std::string("Unknown drive type: ") + value);
+    return stopWith(result, kExitCommandLine, std::string("Unknown drive type: ") + value);
 }
 
 bool parseEncoder(char subLetter, const char* value, ParseResult& result) {
-    if (options.useAcm) return stopWith(result, 1, "Cannot Use ACM and External Compressor");
+    if (options.useAcm) return stopWith(result, kExitCommandLine, "Cannot Use ACM and External Compressor");
     if (subLetter == 'f') {
         options.encoderExtraArgument = "-l";
     } else if (const EncoderInfo* encoder = encoderForLetter(subLetter)) {
         options.encoder = encoder->kind;
     } else {
-        return stopWith(result, 1, "Unknown encoder option: " + letterText(subLetter));
+        return stopWith(result, kExitCommandLine, "Unknown encoder option: " + letterText(subLetter));
     }
     if (*value) options.bitrate = kilo(std::atoi(value));
     return true;
 }
 
 bool appendBand(const char* value, unsigned char widthKind, ParseResult& result) {
-    if (!*value) return stopWith(result, 20, "Parametric EQ Must Have Parameters");
+    if (!*value) return stopWith(result, kExitFilterParameters, "Parametric EQ Must Have Parameters");
     EqBand band;
     band.widthKind = widthKind;
     if (std::sscanf(value, "%lf,%lf,%lf", &band.centre, &band.width, &band.gain) < 3)
-        return stopWith(result, 20, "Parametric EQ Parameter Error");
+        return stopWith(result, kExitFilterParameters, "Parametric EQ Parameter Error");
     if (options.eqBandCount >= kMaxEqBands)
-        return stopWith(result, 20,
+        return stopWith(result, kExitFilterParameters,
                         "Too many equalizer bands (at most " + std::to_string(kMaxEqBands) + ")");
     options.eqBands[options.eqBandCount++] = band;
     return true;
@@ -382,10 +384,10 @@ bool parseFilter(char subLetter, const char* value, ParseResult& result) {
             if (*value) options.highPassCutoff = std::atof(value);
             return true;
         case 'q': {
-            if (!*value) return stopWith(result, 20, "High-Shelf Must Have Parameters");
+            if (!*value) return stopWith(result, kExitFilterParameters, "High-Shelf Must Have Parameters");
             double freq = 0.0, gain = 0.0;
             if (std::sscanf(value, "%lf,%lf", &freq, &gain) < 2)
-                return stopWith(result, 20, "High Shelf Parameter Error");
+                return stopWith(result, kExitFilterParameters, "High Shelf Parameter Error");
             options.highShelfFreq = freq;
             options.highShelfGain = gain;
             options.highShelf = true;
@@ -394,7 +396,7 @@ bool parseFilter(char subLetter, const char* value, ParseResult& result) {
         case 'z': {
             double freq = 0.0, gain = 0.0;
             if (!*value || std::sscanf(value, "%lf,%lf", &freq, &gain) < 2)
-                return stopWith(result, 20, "Low-Shelf Must Have Parameters");
+                return stopWith(result, kExitFilterParameters, "Low-Shelf Must Have Parameters");
             options.lowShelfFreq = freq;
             options.lowShelfGain = gain;
             options.lowShelf = true;
@@ -405,14 +407,14 @@ bool parseFilter(char subLetter, const char* value, ParseResult& result) {
         case 't':
             return appendBand(value, 1, result);
         default:
-            return stopWith(result, 1, "Unknown Filter Option: " + letterText(subLetter));
+            return stopWith(result, kExitCommandLine, "Unknown Filter Option: " + letterText(subLetter));
     }
 }
 
 bool parseHeader(const char* value, ParseResult& result) {
     std::string extension = std::string(".") + value;
     if (!copyText(options.outputExtension, sizeof options.outputExtension, extension.c_str()))
-        return stopWith(result, 1, tooLong("File extension", kExtensionCapacity));
+        return stopWith(result, kExitCommandLine, tooLong("File extension", kExtensionCapacity));
     options.suppressHeader = true;
     return true;
 }
@@ -432,7 +434,7 @@ bool parseExtractMode(char subLetter, ParseResult& result) {
             options.extractMode = 3;
             return true;
         default:
-            return stopWith(result, 1, "Unknown Extract Mode: " + letterText(subLetter));
+            return stopWith(result, kExitCommandLine, "Unknown Extract Mode: " + letterText(subLetter));
     }
 }
 
@@ -460,7 +462,7 @@ void parsePlay(char subLetter) {
 }
 
 bool parseScsiAddress(const char* value, ParseResult& result) {
-    if (!value[0] || !value[1] || !value[2]) return stopWith(result, 1, "SCSI Parameters Error");
+    if (!value[0] || !value[1] || !value[2]) return stopWith(result, kExitCommandLine, "SCSI Parameters Error");
     options.scsiHost = value[0] - '0';
     options.scsiTarget = value[1] - '0';
     options.scsiLun = value[2] - '0';
@@ -480,7 +482,7 @@ bool parseTrim(char subLetter, ParseResult& result) {
             options.trimLeading = true;
             return true;
         default:
-            return stopWith(result, 1, "Unkown Trim Option: " + letterText(subLetter));
+            return stopWith(result, kExitCommandLine, "Unkown Trim Option: " + letterText(subLetter));
     }
 }
 
@@ -493,7 +495,7 @@ bool parseZeroPad(char subLetter, const char* value, ParseResult& result) {
             options.padTrailingSeconds = std::atof(value);
             return true;
         default:
-            return stopWith(result, 1, "Unknown Zero Pad Option: " + letterText(subLetter));
+            return stopWith(result, kExitCommandLine, "Unknown Zero Pad Option: " + letterText(subLetter));
     }
 }
 
@@ -576,15 +578,15 @@ bool parseOption(const char* argument, ParseResult& result) {
         case 'z':
             return parseZeroPad(subLetter, subValue, result);
         default:
-            return stopWith(result, 1, "Unknown Option: " + letterText(letter));
+            return stopWith(result, kExitCommandLine, "Unknown Option: " + letterText(letter));
     }
 }
 
 bool parseBasename(const char* argument, ParseResult& result) {
     if (std::strpbrk(argument, ":%"))
-        return stopWith(result, 31, "Filename contains illegal character(s)");
+        return stopWith(result, kExitBadBasename, "Filename contains illegal character(s)");
     if (!copyText(options.basename, sizeof options.basename, argument))
-        return stopWith(result, 31, tooLong("Basename", kTextCapacity));
+        return stopWith(result, kExitBadBasename, tooLong("Basename", kTextCapacity));
     return true;
 }
 
@@ -615,11 +617,11 @@ bool parseJob(const char* argument, ParseResult& result) {
             job.kind = TrackRange;
             job.last = job.first;
         } else {
-            return stopWith(result, 1, std::string("Cant parse argument: ") + argument);
+            return stopWith(result, kExitCommandLine, std::string("Cant parse argument: ") + argument);
         }
     }
     if (options.jobCount >= kMaxJobs)
-        return stopWith(result, 1,
+        return stopWith(result, kExitCommandLine,
                         "Too many list items (at most " + std::to_string(kMaxJobs) + ")");
     options.jobs[options.jobCount++] = job;
     return true;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/control/exitcodes.h"
 #include "engine/control/fatal.h"
 #include "engine/control/options.h"
 #include "engine/drive/aspi.h"
@@ -59,7 +60,7 @@ void reportAspiInitialization() {
     AspiLibrary& library = aspiLibrary();
     if (!library.isReady()) {
         std::printf("%s\n", library.failure().c_str());
-        fatalExit(2, "ASPI Initialization Failure!");
+        fatalExit(kExitAspiFailure, "ASPI Initialization Failure!");
     }
     std::printf("ASPI Initialized, %d Host Adapters Present\n", library.hostAdapterCount());
     std::fflush(stdout);
@@ -96,13 +97,13 @@ void selectDrive() {
     }
     int host = options.scsiHost, target = options.scsiTarget, lun = options.scsiLun;
     currentDrive = std::make_unique<ScsiDrive>(&library, host, target, lun);
-    if (currentDrive->inquiry() != 0) dropDriveAndExit(3, "Error Executing Inquiry Command");
+    if (currentDrive->inquiry() != 0) dropDriveAndExit(kExitInquiryFailed, "Error Executing Inquiry Command");
     std::printf("Using CDROM Drive: %s (", currentDrive->identity);
     std::fflush(stdout);
     std::unique_ptr<CdDrive> probe = std::move(currentDrive);
     int type = chooseDriveType(options.driveType, probe->identity);
     currentDrive = createVariant(type, &library, host, target, lun);
-    if (!currentDrive) dropDriveAndExit(4, "Drive Mode Hosed!");
+    if (!currentDrive) dropDriveAndExit(kExitDriveNotReady, "Drive Mode Hosed!");
     std::memcpy(currentDrive->identity, probe->identity, sizeof probe->identity);
     std::memcpy(currentDrive->inquiryData, probe->inquiryData, sizeof probe->inquiryData);
     currentDrive->deviceType = probe->deviceType;
@@ -115,7 +116,7 @@ void prepareDisc() {
     bool ready = false;
     for (int attempt = 0; attempt < kReadinessTests && !ready; ++attempt)
         ready = currentDrive->testUnitReady() != 0;
-    if (!ready) dropDriveAndExit(4, "Drive Reports Not Ready (Check Media)");
-    if (currentDrive->readToc() != 0) dropDriveAndExit(5, "Error Executing Read TOC Command");
+    if (!ready) dropDriveAndExit(kExitDriveNotReady, "Drive Reports Not Ready (Check Media)");
+    if (currentDrive->readToc() != 0) dropDriveAndExit(kExitReadTocFailed, "Error Executing Read TOC Command");
     if (!currentDrive->namesValid) setDefaultNames(*currentDrive);
 }
