@@ -3,8 +3,11 @@
 #include "engine/control/options.h"
 #include "engine/drive/cddrive.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -67,12 +70,6 @@ public:
             if (*c == from) *c = to;
     }
 
-    void appendText(const char* value) {
-        size_t length = std::strlen(text_);
-        append(text_, length, value, std::strlen(value));
-        text_[length] = '\0';
-    }
-
     const char* text() const { return text_; }
 
 private:
@@ -93,14 +90,52 @@ const char* trackTitle(const CdDrive& drive, int index) {
     return drive.trackTitles[index - 1];
 }
 
+// Names come from the disc, the cache or a server: only the user's template
+// may name folders, so no separator of theirs reaches the path.
+std::string insertedName(const char* name) {
+    std::string text = name;
+    for (char& c : text)
+        if (c == '\\' || c == '/') c = '-';
+    return text;
+}
+
+std::vector<std::string_view> folderLevels(std::string_view path) {
+    std::vector<std::string_view> levels;
+    for (size_t start = 0;;) {
+        size_t end = path.find('\\', start);
+        levels.push_back(path.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos) return levels;
+        start = end + 1;
+    }
+}
+
+// A level that names filled to nothing, "." or ".." would make the path
+// absolute or climb out of the output folder; the template's own levels
+// stand as the user typed them.
+std::string keepInsideFolders(const char* nameTemplate, std::string_view name) {
+    std::vector<std::string_view> typed = folderLevels(nameTemplate);
+    std::vector<std::string_view> filled = folderLevels(name);
+    std::string result;
+    for (size_t i = 0; i < filled.size(); ++i) {
+        std::string_view level = filled[i];
+        bool climbs = level.empty() || level == "." || level == "..";
+        if (i > 0) result += '\\';
+        if (climbs && (i >= typed.size() || typed[i] != level))
+            result.append(std::max<size_t>(level.size(), 1), '-');
+        else
+            result += level;
+    }
+    return result;
+}
+
 }  // namespace
 
 std::string formatName(const char* nameTemplate, int index, int lengthSectors) {
     NameBuffer name(nameTemplate);
     const CdDrive* drive = currentDrive.get();
-    name.replaceAll("$t", drive ? trackTitle(*drive, index) : "");
-    name.replaceAll("$d", drive ? drive->discTitle : "");
-    name.replaceAll("$a", drive ? drive->discArtist : "");
+    name.replaceAll("$t", drive ? insertedName(trackTitle(*drive, index)).c_str() : "");
+    name.replaceAll("$d", drive ? insertedName(drive->discTitle).c_str() : "");
+    name.replaceAll("$a", drive ? insertedName(drive->discArtist).c_str() : "");
     char number[16];
     std::snprintf(number, sizeof number, "%d", index);
     name.replaceAll("$i", number);
@@ -114,10 +149,12 @@ std::string formatName(const char* nameTemplate, int index, int lengthSectors) {
     name.replaceCharacter('*', '-');
     name.replaceCharacter('?', '-');
 
+    std::string result = keepInsideFolders(nameTemplate, name.text());
     bool numbered = std::strstr(nameTemplate, "$i") != nullptr ||
                     std::strstr(nameTemplate, "$2di") != nullptr;
-    if (!options.cddbEnabled && !numbered && index != 0) name.appendText(number);
-    return name.text();
+    if (!options.cddbEnabled && !numbered && index != 0) result += number;
+    if (result.size() > kWorkCapacity) result.resize(kWorkCapacity);
+    return result;
 }
 
 std::string pathOnDisk(const char* name) {
