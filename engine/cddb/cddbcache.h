@@ -18,6 +18,9 @@ int readCacheEntry(std::FILE* cache, const char* queryLine, DiscNames& names);
 // The same on the named file; a file that cannot be opened holds nothing.
 int findCacheEntry(const char* fileName, const char* queryLine, DiscNames& names);
 
-// Appends the entry; a file that cannot be written is skipped silently.
-void appendCacheEntry(const char* fileName, const char* queryLine, const DiscNames& names, int firstTrack,
+// Appends the entry. A file that cannot be opened, or is not a regular
+// file, is skipped (0); a write that fails or falls short is cut back to
+// the old end of the file and gives -1. An entry with a name that reads as
+// a key is not cached.
+int appendCacheEntry(const char* fileName, const char* queryLine, const DiscNames& names, int firstTrack,
                       int lastTrack);

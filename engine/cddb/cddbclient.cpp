@@ -155,8 +155,9 @@ int CddbClient::lookup() {
     }
     if (result != 0) return result;
     say("\n");
-    if (options.cacheEnabled)
-        appendCacheEntry(options.cacheFileName, query, discNames, layout.firstTrack, layout.lastTrack);
+    if (options.cacheEnabled &&
+        appendCacheEntry(options.cacheFileName, query, discNames, layout.firstTrack, layout.lastTrack) != 0)
+        say("Could not write to the local cache file\n");
     return 0;
 }
 

@@ -2,15 +2,6 @@
 
 #include <cstring>
 
-void storeName(char (&name)[kNameCapacity], const char* text, std::size_t length) {
-    if (length > kNameCapacity - 1) length = kNameCapacity - 1;
-    for (std::size_t i = 0; i < length; ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        name[i] = (c < 0x20 || c == 0x7F) ? ' ' : text[i];
-    }
-    name[length] = '\0';
-}
-
 void namesFromDrive(const CdDrive& drive, DiscNames& names) {
     std::memcpy(names.discTitle, drive.discTitle, sizeof names.discTitle);
     std::memcpy(names.discArtist, drive.discArtist, sizeof names.discArtist);

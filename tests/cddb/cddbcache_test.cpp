@@ -44,6 +44,19 @@ TEST_F(CddbCacheTest, AppendWritesTheEntryFormat) {
               "cddb query 01000001 1 150 2\nSome Disc\nSome Artist\n2 2\nMiddle\n");
 }
 
+TEST_F(CddbCacheTest, AppendStepsOverACutLineAndRefusesKeyLikeNames) {
+    writeFile(cache, "cddb query 0a0");
+    std::strcpy(names->trackTitles[0], "Intro");
+    ASSERT_EQ(appendCacheEntry(cache.c_str(), kKey, *names, 1, 1), 0);
+    EXPECT_EQ(readFile(cache), std::string("cddb query 0a0\n") + kKey + "\nDisc\nUnknown\n1 1\nIntro\n");
+
+    // Read back, such a name would start an entry of another disc.
+    std::strcpy(names->trackTitles[0], "cddb query 01000001 1 150 2");
+    std::string before = readFile(cache);
+    EXPECT_EQ(appendCacheEntry(cache.c_str(), kKey, *names, 1, 1), 0);
+    EXPECT_EQ(readFile(cache), before);
+}
+
 TEST_F(CddbCacheTest, UnwritableFileIsSkipped) {
     appendCacheEntry(dir.file("missing/cddb.cache").c_str(), kKey, *names, 1, 3);
     EXPECT_NE(findCacheEntry(dir.file("missing/cddb.cache").c_str(), kKey, *names), 0);
@@ -99,7 +112,6 @@ TEST_F(CddbCacheTest, DamagedEntriesFindNothingAndChangeNothing) {
     const std::string damaged[] = {
         std::string(kKey) + "\nT\nA\n1 3\nOne\nTwo\n",          // cut short
         std::string(kKey) + "\nT\nA\none three\nOne\n",         // no numbers
-        "cddb query 0a019002 2 15150 30150 602\nT\nA\n\n" + std::string(kKey) + "\nT\nA\n1 1\nOne\n",
         "",
     };
     for (const auto& content : damaged) {
@@ -107,6 +119,29 @@ TEST_F(CddbCacheTest, DamagedEntriesFindNothingAndChangeNothing) {
         EXPECT_STREQ(names->discTitle, "Disc");
         EXPECT_STREQ(names->trackTitles[0], "Track");
     }
+}
+
+// A crash cuts the last entry anywhere; later runs append after it.
+TEST_F(CddbCacheTest, CutEntriesDoNotHideLaterOnes) {
+    const std::string later = std::string(kKey) + "\nFound\nA\n1 2\nOne\nTwo\n";
+    const std::string cut[] = {
+        "cddb query 0a019002 2 15150 30150 602\nT\nA\n1 3\nOne\n",  // in the track lines
+        "cddb query 0a019002 2 15150 30150 602\nT\nA\n\n",           // in the numbers
+        "cddb query 0a019002 2 15\n",                                  // in the key
+        std::string(kKey) + "\nCut\nA\n1 2\nOne\n",                  // the same disc, cut
+        "stray text\n\n",
+    };
+    for (const auto& damaged : cut) {
+        ASSERT_EQ(find(damaged + later), 0) << damaged;
+        EXPECT_STREQ(names->discTitle, "Found");
+        EXPECT_STREQ(names->trackTitles[1], "Two");
+    }
+}
+
+TEST_F(CddbCacheTest, ANulInALineBlanksItAndKeepsTheNextLine) {
+    ASSERT_EQ(find(std::string(kKey) + "\nT\nA\n1 2\nO" + std::string(1, '\0') + "ne\nTwo\n"), 0);
+    EXPECT_STREQ(names->trackTitles[0], "O ne");
+    EXPECT_STREQ(names->trackTitles[1], "Two");
 }
 
 TEST_F(CddbCacheTest, TracksOutsideTheTableAreSkipped) {
