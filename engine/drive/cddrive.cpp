@@ -6,6 +6,15 @@
 
 std::unique_ptr<CdDrive> currentDrive;
 
+void storeName(char (&name)[kNameCapacity], const char* text, std::size_t length) {
+    if (length > kNameCapacity - 1) length = kNameCapacity - 1;
+    for (std::size_t i = 0; i < length; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        name[i] = (c < 0x20 || c == 0x7F) ? ' ' : text[i];
+    }
+    name[length] = '\0';
+}
+
 ScsiDevice::ScsiDevice(AspiLibrary* library, int host, int target, int lun)
     : lun(lun), target(target), host(host), library(library) {}
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -85,6 +86,11 @@ public:
     char trackTitles[kMaxTracks][kNameCapacity] = {};  // slot k: track k+1
     uint8_t tocData[kTocBytes] = {};
 };
+
+// Stores `length` bytes of `text` as a name of the table, from whichever
+// source: cut to the capacity, control characters (they would forge listing
+// lines, reach the terminal and break file names) blanked.
+void storeName(char (&name)[kNameCapacity], const char* text, std::size_t length);
 
 // The one current drive of the run, owned by the main flow.
 extern std::unique_ptr<CdDrive> currentDrive;

@@ -75,12 +75,6 @@ void addSizeInfo(const CdTextSource& source, std::vector<uint8_t>& packs) {
 
 uint16_t readBigEndian16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
 
-void storeName(char* field, const std::string& text) {
-    size_t length = std::min<size_t>(text.size(), kNameCapacity - 1);
-    std::memcpy(field, text.data(), length);
-    field[length] = '\0';
-}
-
 // The names of one pack type, by track number (0 for the disc).
 struct TextStream {
     bool present = false;
@@ -90,24 +84,24 @@ struct TextStream {
 
 // The disc's name comes first and is followed by that of the disc's first
 // track, which need not be track 1.
-void storeStream(const TextStream& stream, int firstTrack, char* discField, CdDrive* drive) {
+void storeStream(const TextStream& stream, int firstTrack, char (&discField)[kNameCapacity], CdDrive* drive) {
     if (!stream.present) return;
     size_t start = 0;
     for (int track = stream.firstTrack; start < stream.bytes.size() && track <= kMaxTracks;
          track = track == 0 ? firstTrack : track + 1) {
         size_t end = stream.bytes.find('\0', start);
         if (end == std::string::npos) end = stream.bytes.size();
-        std::string name = stream.bytes.substr(start, end - start);
+        const char* name = stream.bytes.data() + start;
         if (track == 0)
-            storeName(discField, name);
+            storeName(discField, name, end - start);
         else if (drive)
-            storeName(drive->trackTitles[track - 1], name);
+            storeName(drive->trackTitles[track - 1], name, end - start);
         start = end + 1;
     }
 }
 
-void fillIfEmpty(char* field, const char* fallback) {
-    if (field[0] == '\0') storeName(field, fallback);
+void fillIfEmpty(char (&field)[kNameCapacity], const char* fallback) {
+    if (field[0] == '\0') storeName(field, fallback, std::strlen(fallback));
 }
 
 }  // namespace
@@ -176,7 +170,7 @@ void decodeCdText(const uint8_t* response, int size, CdDrive& drive) {
 }
 
 void setDefaultNames(CdDrive& drive) {
-    storeName(drive.discTitle, "Disc");
-    storeName(drive.discArtist, "Unknown");
-    for (auto& title : drive.trackTitles) storeName(title, "Track");
+    storeName(drive.discTitle, "Disc", 4);
+    storeName(drive.discArtist, "Unknown", 7);
+    for (auto& title : drive.trackTitles) storeName(title, "Track", 5);
 }

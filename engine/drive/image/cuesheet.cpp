@@ -64,6 +64,8 @@ bool parseTime(const std::string& word, int& sectors) {
     return true;
 }
 
+bool holdsNul(const std::string& word) { return word.find('\0') != std::string::npos; }
+
 std::string trackName(int number) {
     char text[16];
     std::snprintf(text, sizeof text, "TRACK %02d", number % 100);
@@ -79,9 +81,12 @@ public:
         std::vector<std::string> words;
         int lineNumber = 0;
         while (!text.empty()) {
-            size_t end = text.find('\n');
+            // Lines end in LF, CR LF or a lone CR, as different editors write them.
+            size_t end = text.find_first_of("\r\n");
             std::string_view line = text.substr(0, end);
-            text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+            size_t next = end == std::string_view::npos ? text.size() : end + 1;
+            if (end != std::string_view::npos && text[end] == '\r' && next < text.size() && text[next] == '\n') ++next;
+            text.remove_prefix(next);
             line_ = ++lineNumber;
             if (splitWords(line, words) != 0) return fail("a quoted text is not closed");
             if (!words.empty() && command(words) != 0) return 1;
@@ -115,6 +120,7 @@ private:
         if (keyword == "PERFORMER") return text(words, &CueSheet::performer, &CueTrack::performer);
         if (keyword == "CDTEXTFILE") {
             if (words.size() < 2) return fail("CDTEXTFILE needs a file name");
+            if (holdsNul(words[1])) return fail("the file name holds a NUL byte");
             sheet_.cdTextFile = words[1];
         }
         return 0;
@@ -122,6 +128,8 @@ private:
 
     int file(const std::vector<std::string>& words) {
         if (words.size() < 3) return fail("FILE needs a name and a type");
+        // The system would open the name only up to the NUL: another file.
+        if (holdsNul(words[1])) return fail("the file name holds a NUL byte");
         CueFile file;
         file.name = words[1];
         file.line = line_;
@@ -321,6 +329,21 @@ private:
 int parseCueSheet(std::string_view text, CueSheet& sheet, CueError& error) {
     sheet = CueSheet();
     return SheetReader(sheet, error).read(text);
+}
+
+std::string escapeControls(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            out += c;
+            continue;
+        }
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+        out += escaped;
+    }
+    return out;
 }
 
 int layOutDisc(const CueSheet& sheet, const std::vector<int>& fileSectors, ImageLayout& layout,

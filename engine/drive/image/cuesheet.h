@@ -49,6 +49,10 @@ struct CueError {
 // 0 on success; otherwise `error` says where and why.
 int parseCueSheet(std::string_view text, CueSheet& sheet, CueError& error);
 
+// Sheet text quoted in an error line, with its control characters written
+// as "\xHH": a sheet must not reach the terminal or forge console lines.
+std::string escapeControls(std::string_view text);
+
 // The sheet laid out on the disc, once the length of every file is known.
 
 struct DiscSegment {

@@ -123,7 +123,8 @@ int parseSetting(const std::string& setting, VirtualDriveSettings& settings) {
     } else if (key == "speed" && hasValue) {
         char* end = nullptr;
         settings.speed = std::strtod(value.c_str(), &end);
-        if (value.empty() || *end != '\0' || !(settings.speed > 0.0 && settings.speed <= 1000.0))
+        // Slower than a hundredth of a drive, a read's duration overflows the clock.
+        if (value.empty() || *end != '\0' || !(settings.speed >= 0.01 && settings.speed <= 1000.0))
             return 1;
     } else {
         return 1;
@@ -489,7 +490,10 @@ int loadVirtualDrives(const char* list, HostAdapter& host, std::string& failure)
             }
         }
         auto disc = std::make_unique<VirtualDisc>();
-        if (disc->load(cuePath, failure) != 0) return 1;
+        if (disc->load(cuePath, failure) != 0) {
+            failure = escapeControls(failure);
+            return 1;
+        }
         HostAdapter::Device device;
         device.target = target++;
         device.lun = 0;
