@@ -73,7 +73,12 @@ void reprocessPatterns() {
             for (size_t m = 0; m < matches.gl_pathc; ++m) {
                 struct stat info {};
                 const char* path = matches.gl_pathv[m];
-                if (::stat(path, &info) == 0 && !S_ISDIR(info.st_mode)) reprocessFile(path);
+                if (::stat(path, &info) != 0 || S_ISDIR(info.st_mode)) continue;
+                // A FIFO or a device would block the run or never end.
+                if (!S_ISREG(info.st_mode))
+                    std::printf("Warning, %s Is Not A Regular File, Skipping\n", path);
+                else
+                    reprocessFile(path);
             }
         }
         ::globfree(&matches);

@@ -1,6 +1,9 @@
 #include "engine/output/wavefilewriter.h"
 
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -15,6 +18,23 @@ void putLe16(uint8_t* p, uint32_t value) {
 void putLe32(uint8_t* p, uint32_t value) {
     putLe16(p, value);
     putLe16(p + 2, value >> 16);
+}
+
+// Only a regular file is written: opening a FIFO would wait for a reader
+// for ever, and a device is no place for a sound file. The file is emptied
+// only once it is known to be one.
+std::FILE* openRegularForWriting(const char* path) {
+    int fd = ::open(path, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* file = ::fdopen(fd, "wb");
+    if (!file) ::close(fd);
+    return file;
 }
 
 }  // namespace
@@ -67,7 +87,7 @@ int WaveFileWriter::open() {
         // The header copies the extra bytes from the record, which holds no more.
         if (format_.extraSize > kWaveFormatExtraCapacity) return 1;
     }
-    file_ = std::fopen(path_, "wb");
+    file_ = openRegularForWriting(path_);
     if (!file_) return 1;
     // Unbuffered, so that a block counts as written only once it is in the
     // file: a buffered tail that fails later would be claimed by the header.

@@ -32,6 +32,9 @@ uint32_t littleEndian32(const uint8_t* p) {
 
 uint16_t littleEndian16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
+// Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+int openInput(const std::string& path) { return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); }
+
 bool readExactly(int fd, void* out, size_t bytes, long long offset) {
     uint8_t* to = static_cast<uint8_t*>(out);
     while (bytes > 0) {
@@ -88,7 +91,7 @@ int VirtualDisc::openFile(const CueFile& cueFile, const std::string& directory,
     std::string path = resolve(directory, cueFile.name);
     OpenFile file;
     file.format = cueFile.format;
-    file.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    file.fd = openInput(path);
     struct stat info;
     if (file.fd < 0 || fstat(file.fd, &info) != 0) {
         failure = path + ": " + std::strerror(errno);
@@ -118,11 +121,16 @@ int VirtualDisc::loadCdText(const CueSheet& sheet, const std::string& cuePath,
     std::string directory = directoryOf(cuePath);
     if (!sheet.cdTextFile.empty()) {
         std::string path = resolve(directory, sheet.cdTextFile);
-        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        int fd = openInput(path);
         struct stat info;
         if (fd < 0 || fstat(fd, &info) != 0) {
             failure = path + ": " + std::strerror(errno);
             if (fd >= 0) close(fd);
+            return 1;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            close(fd);
+            failure = path + ": not a regular file";
             return 1;
         }
         long long size = info.st_size;
@@ -161,7 +169,7 @@ int VirtualDisc::loadCdText(const CueSheet& sheet, const std::string& cuePath,
 }
 
 int VirtualDisc::load(const std::string& cuePath, std::string& failure) {
-    int fd = open(cuePath.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = openInput(cuePath);
     struct stat info;
     if (fd < 0 || fstat(fd, &info) != 0) {
         failure = cuePath + ": " + std::strerror(errno);
