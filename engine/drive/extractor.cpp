@@ -62,9 +62,10 @@ int Extractor::failRead() {
     return 1;
 }
 
-int Extractor::readWithRetries(ReadSlot& slot, int lba, int count, int& retries) {
+// A failing range can take many slow retries: ESC ends them as it ends a run.
+int Extractor::readWithRetries(ReadSlot& slot, int lba, int count, int& retries, ProgressMeter& progress) {
     while (slot.read(lba, count) != 0) {
-        if (retries <= 0) return 1;
+        if (retries <= 0 || progress.update() != 0) return 1;
         --retries;
     }
     return 0;

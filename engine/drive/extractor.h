@@ -75,7 +75,7 @@ protected:
     // A read that could not be completed ends the run.
     int failRead();
     // Reads with the /r retry rule; `retries` is the budget left.
-    static int readWithRetries(ReadSlot& slot, int lba, int count, int& retries);
+    static int readWithRetries(ReadSlot& slot, int lba, int count, int& retries, ProgressMeter& progress);
 
     AspiLibrary& library;
     CdDrive& drive;

@@ -69,7 +69,7 @@ int NormalExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
     int stop = 0;
     while (pos < endLba && stop == 0) {
         int retries = options.readRetries;
-        if (readWithRetries(slot, pos, blockAt(pos, endLba), retries) != 0) return failRead();
+        if (readWithRetries(slot, pos, blockAt(pos, endLba), retries, progress) != 0) return failRead();
         stop = output->write(slot.data(), slot.bytes());
         pos += slot.sectors();
         progress.setPercent(percentOf(pos - startLba, total));
@@ -131,7 +131,7 @@ bool SyncExtractor::offsetFromPrevious(int& offset) const {
 // kQuietReads extra reads per range. The result is in `previous`.
 SyncExtractor::AnchorResult SyncExtractor::anchorFirstRead(int lba, int count, ProgressMeter& progress) {
     int retries = options.readRetries;
-    if (readWithRetries(slot, lba, count, retries) != 0) return kAnchorReadFailed;
+    if (readWithRetries(slot, lba, count, retries, progress) != 0) return kAnchorReadFailed;
     keepAsPrevious();
     int low = 0;
     int high = 0;
@@ -142,7 +142,7 @@ SyncExtractor::AnchorResult SyncExtractor::anchorFirstRead(int lba, int count, P
     for (int reads = 0; reads < kMaxAnchorReads && (quiet < kQuietReads || (low + high) % 2 != 0);
          ++reads) {
         if (progress.update() != 0) return kAnchorStopped;
-        if (readWithRetries(slot, lba, count, retries) != 0) return kAnchorReadFailed;
+        if (readWithRetries(slot, lba, count, retries, progress) != 0) return kAnchorReadFailed;
         if (!offsetFromPrevious(offset)) continue;
         if (offset < low)
             low = offset, quiet = 0;
@@ -155,7 +155,7 @@ SyncExtractor::AnchorResult SyncExtractor::anchorFirstRead(int lba, int count, P
     if (middle == 0) return kAnchored;
     for (int reads = 0; reads < kMaxAnchorReads; ++reads) {
         if (progress.update() != 0) return kAnchorStopped;
-        if (readWithRetries(slot, lba, count, retries) != 0) return kAnchorReadFailed;
+        if (readWithRetries(slot, lba, count, retries, progress) != 0) return kAnchorReadFailed;
         if (offsetFromPrevious(offset) && offset == middle) {
             keepAsPrevious();
             return kAnchored;
@@ -203,7 +203,7 @@ int SyncExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
         int skip = -1;
         for (int rereads = 0; skip < 0; ++rereads) {
             if (rereads > kMaxRereads) return giveUp(pos);
-            if (readWithRetries(slot, pos - kOverlap, count, retries) != 0) return failRead();
+            if (readWithRetries(slot, pos - kOverlap, count, retries, progress) != 0) return failRead();
             skip = matchSkip();
             // A read that landed wholly on delivered sectors brings nothing
             // new: it counts as no match, so the re-read bound covers it.
