@@ -1,0 +1,38 @@
+#include "frontend/links.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace Links {
+
+QUrl readme(const QString& executableFolder) {
+    const QDir dir(executableFolder);
+    for (const QString& candidate : {QStringLiteral("README.md"), QStringLiteral("../share/doc/volta/README.md")}) {
+        const QFileInfo file(dir.filePath(candidate));
+        if (file.isFile()) return QUrl::fromLocalFile(file.canonicalFilePath());
+    }
+    return QUrl::fromLocalFile(dir.filePath(QStringLiteral("README.md")));
+}
+
+namespace {
+QUrl withFragment(QUrl url, const QString& fragment) {
+    url.setFragment(fragment);
+    return url;
+}
+}  // namespace
+
+QUrl drivePermissions(const QString& executableFolder) {
+    return withFragment(readme(executableFolder), QStringLiteral("cd-drive-permissions"));
+}
+
+QUrl authorPage(const QString& executableFolder) { return readme(executableFolder); }
+
+QUrl updatePage(const QString& executableFolder) {
+    return withFragment(readme(executableFolder), QStringLiteral("commands"));
+}
+
+QString authorMail() { return QStringLiteral("pluma@localhost"); }
+
+QString secondAuthorMail() { return QStringLiteral("volta@localhost"); }
+
+}  // namespace Links

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+// Runs one engine child at a time: an argument list (no shell, so "$2" and
+// "\" reach the engine untouched), standard input closed, standard output
+// into a file, discarded, or shown on PLUMA's own console.
+class ProcessRunner {
+public:
+    enum class Output { File, Discard, Console };
+
+    // `program` empty: the engine was not found; start() then fails.
+    ProcessRunner(QString program, QString workingFolder);
+
+    const QString& program() const { return engine; }
+
+    // 0 when the child started.
+    int start(const QStringList& arguments, Output output = Output::Discard, const QString& outputFile = {});
+
+    // The running child's process id, 0 when none runs.
+    qint64 processId() const;
+    bool running() const;
+
+    // Polls every 100 ms until the child has ended, processing window events
+    // and calling `tick` each time round. Returns the child's exit code (-1
+    // after a crash or when killed).
+    int waitPolling(const std::function<void()>& tick = {});
+
+    // Ends the running child at once.
+    void terminate();
+
+private:
+    QString engine;
+    QString folder;
+    std::unique_ptr<QProcess> process;
+};
