@@ -7,6 +7,8 @@
 #include "frontend/clsapistuff.h"
 #include "frontend/controltag.h"
 #include "frontend/detectioncommand.h"
+#include "frontend/encodingrun.h"
+#include "frontend/form1runwindow.h"
 #include "frontend/form2.h"
 #include "frontend/frmabout.h"
 #include "frontend/links.h"
@@ -108,6 +110,8 @@ Form1::Form1(PlumaSettings& settings, PlumaContext context_, std::unique_ptr<She
     buildMenus();
     buildControls();
     setColours();
+    runWindow = std::make_unique<Form1RunWindow>(*this);
+    encodingRun = std::make_unique<EncodingRun>(*runWindow, engine, context.programFolder, showConsole());
 }
 
 Form1::~Form1() = default;
@@ -719,7 +723,8 @@ void Form1::closeEvent(QCloseEvent* event) {
         Command2->setEnabled(true);
         Command7->setEnabled(true);
     }
-    if (!Command1->isEnabled() || !Command2->isEnabled()) {
+    // Between two tracks every button is enabled, yet the run goes on.
+    if (!Command1->isEnabled() || !Command2->isEnabled() || encodingRun->running()) {
         desktop->message(this, Shell::Icon::Exclamation, QStringLiteral("PLUMA"),
                          StringTable::text(1049, languageOffset()));
         event->ignore();
@@ -737,8 +742,8 @@ void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void Form1::encodeSelectedTracks() {}
+void Form1::encodeSelectedTracks() { encodingRun->start(); }
 
-void Form1::stopEncoding() {}
+void Form1::stopEncoding() { encodingRun->requestStop(); }
 
-void Form1::showProgress() {}
+void Form1::showProgress() { encodingRun->progressTick(); }

@@ -23,6 +23,8 @@ class ClickLabel;
 class Form2;
 class PlumaSettings;
 class clsAPIstuff;
+class EncodingRun;
+class Form1RunWindow;
 
 // Where PLUMA runs: its own folder, its files' folder, the engine, its
 // command-line arguments.
@@ -115,6 +117,8 @@ private:
     std::unique_ptr<clsAPIstuff> apiStuff;
     Form2* loadingWindow = nullptr;
     int check4Clicks = 0;
+    std::unique_ptr<Form1RunWindow> runWindow;
+    std::unique_ptr<EncodingRun> encodingRun;
 
 public:
     // The controls, under their object names.

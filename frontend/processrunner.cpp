@@ -1,6 +1,7 @@
 #include "frontend/processrunner.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 
 ProcessRunner::ProcessRunner(QString program, QString workingFolder)
     : engine(std::move(program)), folder(std::move(workingFolder)) {}
@@ -46,6 +47,11 @@ int ProcessRunner::waitPolling(const std::function<void()>& tick) {
 
 void ProcessRunner::terminate() {
     if (!running()) return;
-    process->kill();
-    process->waitForFinished(1000);
+    QProcess* child = process.get();
+    child->terminate();
+    // The process object is the timer's context: once it is gone, so is the
+    // kill, and no signal can reach a pid the system has handed on.
+    QTimer::singleShot(2000, child, [child] {
+        if (child->state() != QProcess::NotRunning) child->kill();
+    });
 }

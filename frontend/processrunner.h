@@ -31,7 +31,8 @@ public:
     // after a crash or when killed).
     int waitPolling(const std::function<void()>& tick = {});
 
-    // Ends the running child at once.
+    // Asks the running child to end (SIGTERM) and kills it (SIGKILL) when
+    // it is still there two seconds later.
     void terminate();
 
 private:

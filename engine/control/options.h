@@ -1,6 +1,5 @@
 #pragma once
 
-#include "engine/drive/drivefamily.h"
 #include "engine/output/encoderkind.h"
 
 #include <cstddef>
@@ -44,7 +43,7 @@ struct Options {
     bool deviceScan = false;
 
     // Drive and extraction
-    DriveFamily driveType = DriveFamily::Automatic;
+    int driveType = 0;  // 0 automatic, 1 PLEXTOR/SONY, 2 ATAPI/MMC, 3 PHILIPS
     int scsiHost = -1;
     int scsiTarget = -1;
     int scsiLun = -1;

@@ -15,6 +15,10 @@ namespace {
 constexpr int kCdromType = 5;
 constexpr int kReadinessTests = 3;
 
+bool startsWith(const char* text, const char* prefix) {
+    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
 // Every address in host, target, LUN order until `visit` returns true.
 template <typename Visit>
 void scanBuses(AspiLibrary& library, Visit visit) {
@@ -26,14 +30,14 @@ void scanBuses(AspiLibrary& library, Visit visit) {
             }
 }
 
-std::unique_ptr<CdDrive> createVariant(DriveFamily family, AspiLibrary* library, int host,
-                                       int target, int lun) {
-    switch (family) {
-        case DriveFamily::D8:
+std::unique_ptr<CdDrive> createVariant(int type, AspiLibrary* library, int host, int target,
+                                       int lun) {
+    switch (type) {
+        case 1:
             return std::make_unique<D8Drive>(library, host, target, lun);
-        case DriveFamily::Mmc:
+        case 2:
             return std::make_unique<MmcDrive>(library, host, target, lun);
-        case DriveFamily::Nr:
+        case 3:
             return std::make_unique<NrDrive>(library, host, target, lun);
         default:
             return nullptr;
@@ -73,9 +77,11 @@ void listDevices() {
     });
 }
 
-DriveFamily chooseDriveFamily(DriveFamily chosen, const char* identity) {
-    if (chosen != DriveFamily::Automatic) return chosen;
-    return driveFamilyForIdentity(identity);
+int chooseDriveType(int driveType, const char* identity) {
+    if (driveType != 0) return driveType;
+    if (startsWith(identity, "PLEXTOR") || startsWith(identity, "SONY")) return 1;
+    if (startsWith(identity, "PHILIPS")) return 3;
+    return 2;
 }
 
 void selectDrive() {
@@ -95,14 +101,15 @@ void selectDrive() {
     std::printf("Using CDROM Drive: %s (", currentDrive->identity);
     std::fflush(stdout);
     std::unique_ptr<CdDrive> probe = std::move(currentDrive);
-    DriveFamily family = chooseDriveFamily(options.driveType, probe->identity);
-    currentDrive = createVariant(family, &library, host, target, lun);
+    int type = chooseDriveType(options.driveType, probe->identity);
+    currentDrive = createVariant(type, &library, host, target, lun);
     if (!currentDrive) dropDriveAndExit(kExitDriveNotReady, "Drive Mode Hosed!");
     std::memcpy(currentDrive->identity, probe->identity, sizeof probe->identity);
     std::memcpy(currentDrive->inquiryData, probe->inquiryData, sizeof probe->inquiryData);
     currentDrive->deviceType = probe->deviceType;
-    std::printf("%s)\n\n", driveFamilyLabel(family));
-    std::fflush(stdout);
+    static const char* const kLabels[] = {"", "D8)\n", "MMC)\n", "NR)\n"};
+    printFlushed(kLabels[type]);
+    printFlushed("\n");
 }
 
 void prepareDisc() {

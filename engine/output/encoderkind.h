@@ -16,8 +16,7 @@ enum class EncoderStage {
     WaveFile,       // the job's own file, under the output extension
     NullSink,       // nothing is written
     ProgramInput,   // a temporary WAV file that the program encodes afterwards
-    Mp3Library,     // the MP3 encoder library, behind a downmixer for mono
-    WindowsMediaWriter,
+    Unavailable,    // no encoder of this kind is built in
 };
 
 struct EncoderInfo {

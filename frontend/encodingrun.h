@@ -1,0 +1,52 @@
+#pragma once
+// The encoding run: one `volta` child per selected track, waited for while
+// the window stays responsive, its file renamed after the list entry.
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include "frontend/processrunner.h"
+#include "frontend/progressdisplay.h"
+#include "frontend/runwindow.h"
+
+class EncodingRun {
+public:
+    // `console`: "/CONSOLE" was given, the child's output goes to ours.
+    EncodingRun(RunWindow& window, ProcessRunner& runner, QString programFolder, bool console);
+    EncodingRun(const EncodingRun&) = delete;
+    EncodingRun& operator=(const EncodingRun&) = delete;
+
+    void start();         // `Command2`
+    void requestStop();   // `Command3`
+    void progressTick();  // `Timer1`
+    // True from the start of a run to its end, between tracks too.
+    bool running() const { return running_; }
+    QString listTag() const { return listTag_; }
+
+private:
+    enum class TrackEnd { Next, Stopped, Abandon };
+
+    TrackEnd runTrack(const QString& entry);
+    void moveToFinalName(const QString& from, const QString& finalName);
+    void removeIfPresent(const QString& name);
+    void showIdle();
+    void failNotFound();
+    void logError(const QString& description);
+    void log(const QString& message);
+
+    RunWindow& window_;
+    ProcessRunner& runner_;
+    QString outputFolder_;
+    bool console_;
+    QString listTag_;
+    bool running_ = false;
+    int state_ = 0;
+    QString progressFile_;  // `Timer1`'s tag
+    QString sizeFactor_;    // `Label1`'s tag
+    ProgressLabels progress_;
+};
+
+// Waits while the event loop runs, as the run's waits do.
+void pauseWithEvents(int milliseconds);
+// "hh:mm:ss".
+QString elapsedText(qint64 milliseconds);

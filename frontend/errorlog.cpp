@@ -1,0 +1,13 @@
+#include "frontend/errorlog.h"
+
+#include <QDir>
+#include <QFile>
+
+int appendErrorLog(const QString& outputFolder, const QString& message, const QDateTime& when) {
+    QFile file(QDir(outputFolder).filePath(QStringLiteral("ErrorLog.txt")));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return 1;
+    QString line = when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + QLatin1Char(' ') +
+                   message + QStringLiteral("\r\n");
+    QByteArray bytes = line.toUtf8();
+    return file.write(bytes) == bytes.size() ? 0 : 1;
+}
