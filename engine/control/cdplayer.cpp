@@ -2,15 +2,17 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <thread>
 
 #include "engine/control/console.h"
+#include "engine/control/textencoding.h"
 #include "engine/drive/cddrive.h"
 
 namespace {
 
 constexpr int kEscape = 27;
-constexpr int kShownNameLength = 32;
+constexpr size_t kShownNameLength = 32;
 // Long enough to leave the processor alone, short enough for the clock to
 // show every second.
 constexpr auto kPollInterval = std::chrono::milliseconds(50);
@@ -35,10 +37,17 @@ void printStatus(CdDrive& drive) {
     // The drive reports any track number it likes; only ours have names.
     char* name = drive.track >= 1 && drive.track <= kMaxTracks ? drive.trackTitles[drive.track - 1]
                                                                : nullptr;
-    if (name) name[kShownNameLength] = '\0';
-    std::printf("%5d %5d  %02d:%02d.%02d  %02d:%02d.%02d   %-32s %s    \r", drive.track,
+    std::string shown;
+    if (name) {
+        name[characterPrefix(name, kShownNameLength)] = '\0';
+        shown = toUtf8(name);
+    }
+    // Padded by characters, not bytes, so that the state stays in its column.
+    size_t characters = utf8Length(shown);
+    if (characters < kShownNameLength) shown.append(kShownNameLength - characters, ' ');
+    std::printf("%5d %5d  %02d:%02d.%02d  %02d:%02d.%02d   %s %s    \r", drive.track,
                 drive.index, drive.trackMinute, drive.trackSecond, drive.trackFrame,
-                drive.discMinute, drive.discSecond, drive.discFrame, name ? name : "",
+                drive.discMinute, drive.discSecond, drive.discFrame, shown.c_str(),
                 kStates[drive.audioState >= 0 && drive.audioState <= 2 ? drive.audioState : 0]);
     std::fflush(stdout);
 }

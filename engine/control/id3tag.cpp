@@ -1,9 +1,11 @@
 #include "engine/control/id3tag.h"
 
 #include "engine/control/naming.h"
+#include "engine/control/textencoding.h"
 #include "engine/drive/cddrive.h"
 #include "engine/pipeline/stagechain.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
@@ -11,10 +13,11 @@
 
 namespace {
 
+// ID3v1 text is ISO 8859-1 by definition, whatever the names came in.
 void copyField(uint8_t* field, const char* text) {
     constexpr size_t kFieldCharacters = 29;  // the 30th byte stays 0
-    size_t length = ::strnlen(text, kFieldCharacters);
-    std::memcpy(field, text, length);
+    std::string latin1 = toLatin1(text);
+    std::memcpy(field, latin1.data(), std::min(latin1.size(), kFieldCharacters));
 }
 
 }  // namespace

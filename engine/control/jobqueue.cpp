@@ -72,7 +72,7 @@ int runTrackRange(const CdDrive& drive, const Job& job) {
         }
         int start = drive.trackStart(track);
         int end = drive.trackEnd(track);
-        std::string name = formatName(options.basename, track, end - start);
+        std::string name = fitOutputName(formatName(options.basename, track, end - start));
         std::printf("Track %d: \"%s\"\n", track, name.c_str());
         if (processJob(name, start, end) != 0) return 1;
         if (options.id3Tagging) tagOutput(track);
@@ -87,8 +87,8 @@ int runSectorRange(const CdDrive& drive, const Job& job) {
         std::printf("Warning, LBA Range %d-%d Is Invalid, Skipping\n", job.first, job.last);
         return 0;
     }
-    std::string name = formatName(options.basename, 0, job.last - job.first) + "{" +
-                       std::to_string(job.first) + "-" + std::to_string(job.last) + "}";
+    std::string name = fitOutputName(formatName(options.basename, 0, job.last - job.first),
+                                     "{" + std::to_string(job.first) + "-" + std::to_string(job.last) + "}");
     std::printf("Range: \"%s\"\n", name.c_str());
     if (processJob(name, job.first, job.last) != 0) return 1;
     if (options.id3Tagging) tagOutput(-1);
@@ -98,7 +98,7 @@ int runSectorRange(const CdDrive& drive, const Job& job) {
 int runWholeDisc(const CdDrive& drive) {
     int start = drive.trackStart(drive.firstTrack());
     int end = drive.trackEnd(drive.lastTrack());
-    std::string name = formatName(options.basename, 0, end - start);
+    std::string name = fitOutputName(formatName(options.basename, 0, end - start));
     std::printf("Whole Disc: \"%s\"\n", name.c_str());
     if (processJob(name, start, end) != 0) return 1;
     if (options.id3Tagging) tagOutput(-1);

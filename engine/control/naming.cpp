@@ -1,7 +1,9 @@
 #include "engine/control/naming.h"
 
 #include "engine/control/options.h"
+#include "engine/control/textencoding.h"
 #include "engine/drive/cddrive.h"
+#include "engine/output/encoderkind.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -75,7 +77,7 @@ public:
 private:
     static void append(char* target, size_t& length, const char* source, size_t count) {
         size_t room = kWorkCapacity - length;
-        if (count > room) count = room;
+        if (count > room) count = utf8Prefix(std::string_view(source, count), room);
         std::memcpy(target + length, source, count);
         length += count;
     }
@@ -91,9 +93,10 @@ const char* trackTitle(const CdDrive& drive, int index) {
 }
 
 // Names come from the disc, the cache or a server: only the user's template
-// may name folders, so no separator of theirs reaches the path.
+// may name folders, so no separator of theirs reaches the path. They may
+// come in ISO 8859-1; file names are UTF-8.
 std::string insertedName(const char* name) {
-    std::string text = name;
+    std::string text = toUtf8(name);
     for (char& c : text)
         if (c == '\\' || c == '/') c = '-';
     return text;
@@ -153,7 +156,7 @@ std::string formatName(const char* nameTemplate, int index, int lengthSectors) {
     bool numbered = std::strstr(nameTemplate, "$i") != nullptr ||
                     std::strstr(nameTemplate, "$2di") != nullptr;
     if (!options.cddbEnabled && !numbered && index != 0) result += number;
-    if (result.size() > kWorkCapacity) result.resize(kWorkCapacity);
+    if (result.size() > kWorkCapacity) result.resize(utf8Prefix(result, kWorkCapacity));
     return result;
 }
 
@@ -162,4 +165,31 @@ std::string pathOnDisk(const char* name) {
     for (char& c : path)
         if (c == '\\') c = '/';
     return path;
+}
+
+bool fitFileName(std::string& name, size_t extensionBytes) {
+    bool shortened = false;
+    std::string fitted;
+    size_t start = 0;
+    for (;;) {
+        size_t separator = name.find_first_of("\\/", start);
+        bool last = separator == std::string::npos;
+        std::string_view part(name.data() + start, (last ? name.size() : separator) - start);
+        size_t room = kMaxFileNameBytes - (last ? std::min(extensionBytes, kMaxFileNameBytes - 1) : 0);
+        size_t kept = utf8Prefix(part, room);
+        shortened = shortened || kept < part.size();
+        fitted.append(part.substr(0, kept));
+        if (last) break;
+        fitted += name[separator];
+        start = separator + 1;
+    }
+    name = fitted;
+    return shortened;
+}
+
+std::string fitOutputName(std::string name, const std::string& suffix) {
+    const char* extension = encoderInfo(options.encoder).extension;
+    size_t reserved = std::strlen(extension ? extension : options.outputExtension) + suffix.size();
+    if (fitFileName(name, reserved)) std::printf("Name Too Long For The File System, Shortened\n");
+    return name + suffix;
 }

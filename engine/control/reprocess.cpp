@@ -18,15 +18,15 @@
 
 namespace {
 
-// "song.wav" gives "song (m)". Only a dot inside the file's own name cuts,
-// and not one that starts it.
+// "song.wav" gives "song", to which " (m)" is added. Only a dot inside the
+// file's own name cuts, and not one that starts it.
 std::string reprocessedName(const char* fileName) {
     std::string name = fileName;
     size_t base = name.find_last_of("/\\");
     base = base == std::string::npos ? 0 : base + 1;
     size_t dot = name.rfind('.');
     if (dot != std::string::npos && dot > base) name.resize(dot);
-    return name + " (m)";
+    return name;
 }
 
 struct FileCloser {
@@ -86,7 +86,7 @@ void reprocessPatterns() {
 }
 
 void reprocessFile(const char* fileName) {
-    std::string name = reprocessedName(fileName);
+    std::string name = fitOutputName(reprocessedName(fileName), " (m)");
     std::unique_ptr<AudioStage> chain = createAudioChain(name.c_str());
     if (!chain) return;
     FileHandle file(std::fopen(fileName, "rb"));

@@ -3,11 +3,13 @@
 #include <cstdio>
 
 #include "engine/control/naming.h"
+#include "engine/control/textencoding.h"
 #include "engine/drive/cddrive.h"
 
 void printToc() {
     const CdDrive& drive = *currentDrive;
-    std::printf("Table Of Contents (%s - %s):\n\n", drive.discArtist, drive.discTitle);
+    std::printf("Table Of Contents (%s - %s):\n\n", toUtf8(drive.discArtist).c_str(),
+                toUtf8(drive.discTitle).c_str());
     std::printf("    Type  Start  End    Length   Copy Emphasis Name\n");
     std::printf("    ----- ------ ------ -------- ---- -------- ---------------\n");
     for (int t = 1; t <= 99; ++t) {
@@ -21,7 +23,7 @@ void printToc() {
         std::printf("%-8s ", formatMsf(end - start));
         std::printf("%s", control & kControlCopy ? " Yes " : " No  ");
         std::printf("%s", control & kControlPreEmphasis ? "  With   " : "Without  ");
-        std::printf("%s\n", drive.trackTitles[t - 1]);
+        std::printf("%s\n", toUtf8(drive.trackTitles[t - 1]).c_str());
     }
     std::printf("\n");
     std::fflush(stdout);

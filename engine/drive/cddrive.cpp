@@ -2,12 +2,16 @@
 
 #include <cstring>
 
+#include "engine/control/textencoding.h"
 #include "engine/drive/aspi.h"
 
 std::unique_ptr<CdDrive> currentDrive;
 
 void storeName(char (&name)[kNameCapacity], const char* text, std::size_t length) {
-    if (length > kNameCapacity - 1) length = kNameCapacity - 1;
+    // A UTF-8 name is cut between characters, or it would read as ISO 8859-1.
+    std::string_view whole(text, length);
+    if (length > kNameCapacity - 1)
+        length = isValidUtf8(whole) ? utf8Prefix(whole, kNameCapacity - 1) : kNameCapacity - 1;
     for (std::size_t i = 0; i < length; ++i) {
         unsigned char c = static_cast<unsigned char>(text[i]);
         name[i] = (c < 0x20 || c == 0x7F) ? ' ' : text[i];

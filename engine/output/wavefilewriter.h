@@ -15,7 +15,7 @@ public:
     int close() override;
     int open() override;
 
-    static constexpr int kPathCapacity = 512;
+    static constexpr int kPathCapacity = 1024;
     // "RIFF", size, "WAVE", "fmt ", size, the format, "data", size.
     static constexpr int kMaxHeaderBytes = 20 + kWaveFormatBaseBytes + kWaveFormatExtraCapacity + 8;
 

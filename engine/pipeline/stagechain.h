@@ -4,7 +4,7 @@
 
 #include <memory>
 
-constexpr int kOutputNameCapacity = 256;
+constexpr int kOutputNameCapacity = 1024;
 
 // The output file of the job whose chain was built last, and the two
 // temporary files of the external-encoder path (names relative to the
