@@ -2,6 +2,7 @@
 
 #include "engine/cddb/cddbcache.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -232,9 +233,13 @@ int CddbClient::chooseReadCommand(CddbConnection& connection, char (&command)[kR
 }
 
 int CddbClient::readEntry(CddbConnection& connection) {
+    pendingField = kNoField;
     for (int count = 0; count <= kMaxAnswerLines; ++count) {
         if (receive(connection) != 0) return 1;
-        if (line[0] == '.') return 0;
+        if (line[0] == '.') {
+            storePendingValue();
+            return 0;
+        }
         takeEntryLine();
     }
     say("Connection Terminated\n");
@@ -243,34 +248,52 @@ int CddbClient::readEntry(CddbConnection& connection) {
 
 void CddbClient::takeEntryLine() {
     cutTerminator(line);
-    if (startsWith(line, "DTITLE=")) {
-        const char* value = line + 7;
+    if (startsWith(line, "DTITLE=")) return takeValue(kDiscTitleField, line + 7);
+    int field = kNoField;
+    const char* value = nullptr;
+    // Only "TTITLE<n>...=" with n in 0..99 names a track.
+    const char* digits = line + 6;
+    if (startsWith(line, "TTITLE") && *digits >= '0' && *digits <= '9') {
+        int index = 0;
+        for (; *digits >= '0' && *digits <= '9' && index < kMaxTracks; ++digits) index = index * 10 + (*digits - '0');
+        value = std::strchr(digits, '=');
+        if (index < kMaxTracks && value) field = index;
+    }
+    if (field == kNoField) return storePendingValue();
+    takeValue(field, value + 1);
+}
+
+void CddbClient::takeValue(int field, const char* value) {
+    if (field != pendingField) {
+        storePendingValue();
+        pendingField = field;
+    }
+    std::size_t length = std::min(std::strlen(value), sizeof pendingValue - 1 - pendingLength);
+    std::memcpy(pendingValue + pendingLength, value, length);
+    pendingLength += length;
+    pendingValue[pendingLength] = '\0';
+}
+
+void CddbClient::storePendingValue() {
+    const char* value = pendingValue;
+    if (pendingField == kDiscTitleField) {
         const char* separator = std::strstr(value, " / ");
         if (separator) {
             storeName(discNames.discArtist, value, static_cast<std::size_t>(separator - value));
             storeName(discNames.discTitle, separator + 3, std::strlen(separator + 3));
         } else {
-            storeName(discNames.discArtist, value, std::strlen(value));
-            storeName(discNames.discTitle, value, std::strlen(value));
+            storeName(discNames.discArtist, value, pendingLength);
+            storeName(discNames.discTitle, value, pendingLength);
         }
-        return;
+    } else if (pendingField >= 0) {
+        if (pendingLength == 0)
+            storeName(discNames.trackTitles[pendingField], "Unknown", 7);
+        else
+            storeName(discNames.trackTitles[pendingField], value, pendingLength);
     }
-    if (!startsWith(line, "TTITLE")) return;
-    // Only "TTITLE<n>...=" with n in 0..99 names a track.
-    const char* digits = line + 6;
-    if (*digits < '0' || *digits > '9') return;
-    int index = 0;
-    for (; *digits >= '0' && *digits <= '9'; ++digits) {
-        index = index * 10 + (*digits - '0');
-        if (index >= kMaxTracks) return;
-    }
-    const char* value = std::strchr(digits, '=');
-    if (!value) return;
-    ++value;
-    if (*value == '\0')
-        storeName(discNames.trackTitles[index], "Unknown", 7);
-    else
-        storeName(discNames.trackTitles[index], value, std::strlen(value));
+    pendingField = kNoField;
+    pendingLength = 0;
+    pendingValue[0] = '\0';
 }
 
 int cddbLookup(CdDrive& drive) {

@@ -4,6 +4,7 @@
 #include "engine/control/options.h"
 #include "engine/net/linesocket.h"
 
+#include <cstddef>
 #include <cstdint>
 
 constexpr int kQueryLineBytes = 4096;
@@ -55,12 +56,22 @@ private:
     int chooseReadCommand(CddbConnection& connection, char (&command)[kRawLineBufferBytes]);
     int readEntry(CddbConnection& connection);
     void takeEntryLine();
+    void takeValue(int field, const char* value);
+    void storePendingValue();
+
+    // A long value comes split over consecutive lines of the same keyword,
+    // so a field is stored only once the next keyword shows it is whole.
+    static constexpr int kNoField = -2;
+    static constexpr int kDiscTitleField = -1;  // otherwise the track index
 
     DiscLayout layout;
     DiscNames discNames;
     uint32_t id = 0;
     char query[kQueryLineBytes] = {};
     char line[kRawLineBufferBytes] = {};
+    int pendingField = kNoField;
+    char pendingValue[kRawLineBufferBytes] = {};
+    std::size_t pendingLength = 0;
 };
 
 // The lookup of the main flow on the drive's disc. The drive's names change

@@ -185,20 +185,32 @@ TEST_F(CddbDialogueTest, EndlessAnswersAreCutOff) {
 TEST_F(CddbDialogueTest, TrackTitlesByIndex) {
     ScriptedConnection server(exactMatch({
         "TTITLE0=Intro", "TTITLE4=",          // track 5 becomes "Unknown"
-        "TTITLE1=First", "TTITLE1=Second",    // a later line replaces
-        "TTITLE99=Last",                      // track 100
+        "TTITLE1=First ", "TTITLE1=Second",   // continuation lines are joined
+        "TTITLE3=Early", "TTITLE99=Last",     // track 100
+        "TTITLE3=Late",                       // a later, separate line replaces
         "TTITLE100=Too far", "TTITLE-1=Negative", "TTITLEx=No number", "TTITLE2 no value",
         "DTITLE", "DTITLEX=Not a title", "# TTITLE2=comment",
     }));
     ASSERT_EQ(converse(server), 0);
     const DiscNames& got = client->names();
     EXPECT_STREQ(got.trackTitles[0], "Intro");
-    EXPECT_STREQ(got.trackTitles[1], "Second");
+    EXPECT_STREQ(got.trackTitles[1], "First Second");
     EXPECT_STREQ(got.trackTitles[2], "Track");
+    EXPECT_STREQ(got.trackTitles[3], "Late");
     EXPECT_STREQ(got.trackTitles[4], "Unknown");
     EXPECT_STREQ(got.trackTitles[99], "Last");
     EXPECT_STREQ(got.discTitle, "Disc");
     EXPECT_STREQ(got.discArtist, "Unknown");
+}
+
+TEST_F(CddbDialogueTest, ContinuationLinesAreJoinedBeforeTheRules) {
+    ScriptedConnection server(exactMatch({"DTITLE=Some Long Artist N", "DTITLE=ame / Some Disc",
+                                          "TTITLE0=", "TTITLE0=", "TTITLE1=", "TTITLE1=Found"}));
+    ASSERT_EQ(converse(server), 0);
+    EXPECT_STREQ(client->names().discArtist, "Some Long Artist Name");
+    EXPECT_STREQ(client->names().discTitle, "Some Disc");
+    EXPECT_STREQ(client->names().trackTitles[0], "Unknown");
+    EXPECT_STREQ(client->names().trackTitles[1], "Found");
 }
 
 TEST_F(CddbDialogueTest, TitlesSplitAtTheFirstSeparator) {
