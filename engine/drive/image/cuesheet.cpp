@@ -9,6 +9,8 @@ namespace {
 // one-byte minute of an MSF address.
 constexpr int kMaxDiscSectors = 100 * 60 * 75;
 
+constexpr const char* kBlanks = " \t\r\v\f";
+
 std::string upper(std::string_view word) {
     std::string out(word);
     for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -89,7 +91,7 @@ public:
             text.remove_prefix(next);
             line_ = ++lineNumber;
             if (splitWords(line, words) != 0) return fail("a quoted text is not closed");
-            if (!words.empty() && command(words) != 0) return 1;
+            if (!words.empty() && command(words, line) != 0) return 1;
         }
         line_ = 0;
         if (sheet_.tracks.empty()) return fail("the sheet has no TRACK");
@@ -109,15 +111,17 @@ private:
         return 1;
     }
 
-    int command(const std::vector<std::string>& words) {
+    int command(const std::vector<std::string>& words, std::string_view line) {
         std::string keyword = upper(words[0]);
         if (keyword == "FILE") return file(words);
         if (keyword == "TRACK") return track(words);
         if (keyword == "INDEX") return index(words);
         if (keyword == "PREGAP") return pregap(words);
+        if (keyword == "POSTGAP") return postgap(words);
         if (keyword == "FLAGS") return flags(words);
-        if (keyword == "TITLE") return text(words, &CueSheet::title, &CueTrack::title);
-        if (keyword == "PERFORMER") return text(words, &CueSheet::performer, &CueTrack::performer);
+        if (keyword == "TITLE") return text(words, line, &CueSheet::title, &CueTrack::title);
+        if (keyword == "PERFORMER")
+            return text(words, line, &CueSheet::performer, &CueTrack::performer);
         if (keyword == "CDTEXTFILE") {
             if (words.size() < 2) return fail("CDTEXTFILE needs a file name");
             if (holdsNul(words[1])) return fail("the file name holds a NUL byte");
@@ -202,6 +206,14 @@ private:
         return 0;
     }
 
+    int postgap(const std::vector<std::string>& words) {
+        CueTrack* track = currentTrack("POSTGAP");
+        if (!track) return 1;
+        if (words.size() < 2 || !parseTime(words[1], track->postgap))
+            return fail("POSTGAP needs a time");
+        return 0;
+    }
+
     int flags(const std::vector<std::string>& words) {
         CueTrack* track = currentTrack("FLAGS");
         if (!track) return 1;
@@ -213,13 +225,21 @@ private:
         return 0;
     }
 
-    int text(const std::vector<std::string>& words, std::string CueSheet::*discField,
-             std::string CueTrack::*trackField) {
+    // Many tools write texts without quotes: then the rest of the line is
+    // the text, blanks and all.
+    int text(const std::vector<std::string>& words, std::string_view line,
+             std::string CueSheet::*discField, std::string CueTrack::*trackField) {
         if (words.size() < 2) return fail(upper(words[0]) + " needs a text");
+        std::string value = words[1];
+        size_t start = line.find_first_not_of(kBlanks, line.find_first_not_of(kBlanks) + words[0].size());
+        if (start != std::string_view::npos && line[start] != '"') {
+            size_t end = line.find_last_not_of(kBlanks);
+            value = line.substr(start, end + 1 - start);
+        }
         if (sheet_.tracks.empty())
-            sheet_.*discField = words[1];
+            sheet_.*discField = value;
         else
-            sheet_.tracks.back().*trackField = words[1];
+            sheet_.tracks.back().*trackField = value;
         return 0;
     }
 
@@ -239,14 +259,14 @@ public:
     int plan() {
         if (checkPositions() != 0) return 1;
         layout_ = ImageLayout();
+        std::vector<Gap> gaps = silentGaps();
         for (size_t f = 0; f < sheet_.files.size(); ++f) {
             int cursor = 0;
-            for (const CueTrack& track : sheet_.tracks) {
-                const CuePosition& first = firstPosition(track);
-                if (track.pregap == 0 || first.file != static_cast<int>(f)) continue;
-                addSegment(static_cast<int>(f), cursor, first.sector - cursor);
-                addSegment(-1, 0, track.pregap);
-                cursor = first.sector;
+            for (const Gap& gap : gaps) {
+                if (gap.file != static_cast<int>(f)) continue;
+                addSegment(gap.file, cursor, gap.sector - cursor);
+                addSegment(-1, 0, gap.sectors);
+                cursor = gap.sector;
             }
             addSegment(static_cast<int>(f), cursor, fileSectors_[f] - cursor);
         }
@@ -267,8 +287,34 @@ public:
     }
 
 private:
+    // Silence inserted before the file sector of a position.
+    struct Gap {
+        int file;
+        int sector;
+        int sectors;
+    };
+
     static const CuePosition& firstPosition(const CueTrack& track) {
         return track.index0.file >= 0 ? track.index0 : track.index1;
+    }
+
+    // In disc order: a track's POSTGAP ends it, before the next track's
+    // PREGAP; the last track's comes after the rest of its file.
+    std::vector<Gap> silentGaps() const {
+        std::vector<Gap> gaps;
+        const CueTrack* previous = nullptr;
+        for (const CueTrack& track : sheet_.tracks) {
+            const CuePosition& first = firstPosition(track);
+            if (previous && previous->postgap > 0)
+                gaps.push_back({first.file, first.sector, previous->postgap});
+            if (track.pregap > 0) gaps.push_back({first.file, first.sector, track.pregap});
+            previous = &track;
+        }
+        if (!previous) return gaps;
+        int lastFile = previous->index1.file;
+        if (previous->postgap > 0)
+            gaps.push_back({lastFile, fileSectors_[lastFile], previous->postgap});
+        return gaps;
     }
 
     int checkPositions() {
@@ -295,7 +341,7 @@ private:
         }
         long total = 0;
         for (int sectors : fileSectors_) total += sectors;
-        for (const CueTrack& track : sheet_.tracks) total += track.pregap;
+        for (const CueTrack& track : sheet_.tracks) total += track.pregap + track.postgap;
         if (total > kMaxDiscSectors) {
             error_ = {0, "the disc is longer than 100 minutes"};
             return 1;

@@ -25,7 +25,8 @@ struct CueTrack {
     int number = 0;
     bool data = false;  // MODE1/2352
     int flags = 0;      // copy and pre-emphasis CONTROL bits
-    int pregap = 0;     // silent sectors not stored in any file
+    int pregap = 0;     // silent sectors not stored in any file, before the track
+    int postgap = 0;    // the same after it
     CuePosition index0;
     CuePosition index1;
     std::string title;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "engine/drive/cdtext.h"
+#include "engine/drive/image/imagepath.h"
 
 namespace {
 
@@ -19,11 +20,6 @@ constexpr long long kMaxCdTextBytes = 8 * 256 * kPackBytes;
 std::string directoryOf(const std::string& path) {
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? "." : path.substr(0, slash + 1);
-}
-
-std::string resolve(const std::string& directory, const std::string& name) {
-    if (!name.empty() && name[0] == '/') return name;
-    return directory == "." ? name : directory + name;
 }
 
 uint32_t littleEndian32(const uint8_t* p) {
@@ -88,7 +84,7 @@ VirtualDisc::~VirtualDisc() {
 
 int VirtualDisc::openFile(const CueFile& cueFile, const std::string& directory,
                           std::string& failure) {
-    std::string path = resolve(directory, cueFile.name);
+    std::string path = findImageFile(directory, cueFile.name);
     OpenFile file;
     file.format = cueFile.format;
     file.fd = openInput(path);
@@ -120,7 +116,7 @@ int VirtualDisc::loadCdText(const CueSheet& sheet, const std::string& cuePath,
                             std::string& failure) {
     std::string directory = directoryOf(cuePath);
     if (!sheet.cdTextFile.empty()) {
-        std::string path = resolve(directory, sheet.cdTextFile);
+        std::string path = findImageFile(directory, sheet.cdTextFile);
         int fd = openInput(path);
         struct stat info;
         if (fd < 0 || fstat(fd, &info) != 0) {
@@ -134,10 +130,13 @@ int VirtualDisc::loadCdText(const CueSheet& sheet, const std::string& cuePath,
             return 1;
         }
         long long size = info.st_size;
-        // Pack dumps come bare, or with the 4-byte READ TOC header (and
-        // sometimes a NUL after the last pack).
-        long long skip = size % kPackBytes == 0 ? 0 : (size - 4) % kPackBytes == 0 ? 4 : -1;
-        if (skip < 0 && (size - 5) % kPackBytes == 0) skip = 4;
+        // Pack dumps come bare or with the 4-byte READ TOC header, either
+        // of them sometimes with a NUL after the last pack.
+        long long skip = -1;
+        for (long long header : {0, 4})
+            for (long long nul : {0, 1})
+                if (skip < 0 && size >= header + nul && (size - header - nul) % kPackBytes == 0)
+                    skip = header;
         long long packBytes = skip < 0 ? 0 : (size - skip) / kPackBytes * kPackBytes;
         if (skip < 0 || packBytes == 0 || packBytes > kMaxCdTextBytes) {
             close(fd);

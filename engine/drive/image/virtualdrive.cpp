@@ -132,15 +132,26 @@ int parseSetting(const std::string& setting, VirtualDriveSettings& settings) {
     return 0;
 }
 
-std::vector<std::string> split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t end = text.find(separator, start);
-        parts.push_back(text.substr(start, end - start));
-        if (end == std::string::npos) return parts;
-        start = end + 1;
+// Separators inside double quotes belong to the text, so that a path can
+// hold commas and semicolons. Non-zero for a quote that is never closed.
+int split(const std::string& text, char separator, std::vector<std::string>& parts) {
+    parts.assign(1, "");
+    bool quoted = false;
+    for (char c : text) {
+        if (c == '"') quoted = !quoted;
+        if (c == separator && !quoted)
+            parts.emplace_back();
+        else
+            parts.back() += c;
     }
+    return quoted ? 1 : 0;
+}
+
+// An entry's path, without the quotes that may surround it.
+std::string unquoted(const std::string& path) {
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"')
+        return path.substr(1, path.size() - 2);
+    return path;
 }
 
 }  // namespace
@@ -472,10 +483,15 @@ uint8_t VirtualDrive::readSubChannel(RequestBlock& block) {
 int loadVirtualDrives(const char* list, HostAdapter& host, std::string& failure) {
     if (!list) return 0;
     int target = 0;
-    for (const std::string& entry : split(list, ';')) {
+    std::vector<std::string> entries, parts;
+    if (split(list, ';', entries) != 0) {
+        failure = std::string("VOLTA_IMAGES: a quoted path is not closed");
+        return 1;
+    }
+    for (const std::string& entry : entries) {
         if (entry.empty()) continue;
-        std::vector<std::string> parts = split(entry, ',');
-        const std::string& cuePath = parts[0];
+        split(entry, ',', parts);
+        const std::string cuePath = unquoted(parts[0]);
         if (target == kMaxDrives) {
             failure = cuePath + ": VOLTA_IMAGES names more than " + std::to_string(kMaxDrives) +
                       " drives";
