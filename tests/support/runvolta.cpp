@@ -31,6 +31,8 @@ TempDir::~TempDir() {
 
 std::string voltaBinary() { return VOLTA_BINARY; }
 std::string demoDir() { return VOLTA_DEMO_DIR; }
+
+std::string testData(const std::string& name) { return std::string(VOLTA_TEST_DATA) + "/" + name; }
 std::string bannerText() { return kBanner; }
 
 RunResult runProgram(const std::vector<std::string>& argv, const RunOptions& opts) {

@@ -39,6 +39,7 @@ RunResult runProgram(const std::vector<std::string>& argv, const RunOptions& opt
 
 std::string voltaBinary();
 std::string demoDir();  // where the build writes the demo disc image
+std::string testData(const std::string& name);  // a fixture under tests/data
 
 // The three banner lines every run starts with.
 std::string bannerText();
