@@ -183,7 +183,7 @@ int SyncExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
     // A short range is anchored on a full block where the disc has one, so
     // that a scattered read still overlaps the first.
     int first = blockAt(startLba, endLba);
-    int leadOut = drive.trackEnd(drive.lastTrack());
+    int leadOut = drive->trackEnd(drive->lastTrack());
     int anchorCount = std::max(first, std::min(leadOut - startLba, kMaxSectorsPerRead));
     switch (anchorFirstRead(startLba, anchorCount, progress)) {
     case kAnchorReadFailed: return failRead();
@@ -357,4 +357,14 @@ int MemoryExtractor::writeAll(const uint8_t* data, size_t byteCount, ProgressMet
         if (result == 0) result = progress.update();
     }
     return result;
+}
+
+std::unique_ptr<Extractor> createExtractor(int mode, CdDrive& drive, std::unique_ptr<AudioStage>& output,
+                                           AspiLibrary& library) {
+    switch (mode) {
+    case 1: return std::unique_ptr<Extractor>(new (std::nothrow) NormalExtractor(drive, output, library));
+    case 2: return std::unique_ptr<Extractor>(new (std::nothrow) SyncExtractor(drive, output, library));
+    case 3: return std::unique_ptr<Extractor>(new (std::nothrow) MemoryExtractor(drive, output, library));
+    default: return std::unique_ptr<Extractor>(new (std::nothrow) BurstExtractor(drive, output, library));
+    }
 }

@@ -74,3 +74,8 @@ private:
     // The reads go straight into the memory that holds the range.
     ReadRequest requests[2];
 };
+
+// The local extractor of extraction mode `mode` (0 burst, 1 normal, 2 sync,
+// 3 memory; any other value burst), or none when memory runs out.
+std::unique_ptr<Extractor> createExtractor(int mode, CdDrive& drive, std::unique_ptr<AudioStage>& output,
+                                           AspiLibrary& library);

@@ -1,0 +1,96 @@
+#include "engine/net/blockstream.h"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+
+namespace {
+
+// A peer that vanished is given up after about two minutes of silence.
+constexpr int kKeepAliveIdleSeconds = 60;
+constexpr int kKeepAliveIntervalSeconds = 10;
+constexpr int kKeepAliveProbes = 6;
+
+void setIntOption(int socket, int level, int name, int value) {
+    setsockopt(socket, level, name, &value, sizeof value);
+}
+
+}  // namespace
+
+void tuneBlockConnection(int socket, int stallSeconds) {
+    setIntOption(socket, IPPROTO_TCP, TCP_NODELAY, 1);
+    setIntOption(socket, SOL_SOCKET, SO_KEEPALIVE, 1);
+    setIntOption(socket, IPPROTO_TCP, TCP_KEEPIDLE, kKeepAliveIdleSeconds);
+    setIntOption(socket, IPPROTO_TCP, TCP_KEEPINTVL, kKeepAliveIntervalSeconds);
+    setIntOption(socket, IPPROTO_TCP, TCP_KEEPCNT, kKeepAliveProbes);
+    timeval stall{stallSeconds, 0};
+    setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &stall, sizeof stall);
+}
+
+int sendBlock(int socket, const uint8_t* data, int byteCount) {
+    char line[16];
+    int lineLength = std::snprintf(line, sizeof line, "%d\r\n", byteCount);
+    iovec parts[2] = {{line, static_cast<size_t>(lineLength)},
+                      {const_cast<uint8_t*>(data), static_cast<size_t>(byteCount)}};
+    msghdr message{};
+    message.msg_iov = parts;
+    message.msg_iovlen = 2;
+    while (message.msg_iovlen > 0) {
+        ssize_t sent = sendmsg(socket, &message, MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent <= 0) return 1;
+        // Whatever did not go out is sent next, from where it stopped.
+        size_t done = static_cast<size_t>(sent);
+        while (message.msg_iovlen > 0 && done >= message.msg_iov[0].iov_len) {
+            done -= message.msg_iov[0].iov_len;
+            ++message.msg_iov;
+            --message.msg_iovlen;
+        }
+        if (message.msg_iovlen > 0) {
+            message.msg_iov[0].iov_base = static_cast<char*>(message.msg_iov[0].iov_base) + done;
+            message.msg_iov[0].iov_len -= done;
+        }
+    }
+    return 0;
+}
+
+int receiveExactly(int socket, uint8_t* into, int byteCount, int timeoutMs) {
+    int received = 0;
+    while (received < byteCount) {
+        pollfd entry{socket, POLLIN, 0};
+        int ready = poll(&entry, 1, timeoutMs);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return 1;
+        ssize_t got = recv(socket, into + received, static_cast<size_t>(byteCount - received), 0);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (got <= 0) return 1;
+        received += static_cast<int>(got);
+    }
+    return 0;
+}
+
+void closeAfterPeer(int socket, int timeoutMs) {
+    shutdown(socket, SHUT_WR);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd entry{socket, POLLIN, 0};
+        int ready = poll(&entry, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) break;
+        char unread[4096];
+        ssize_t got = recv(socket, unread, sizeof unread, 0);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+    }
+    close(socket);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+// Audio blocks on a connection of the distributed protocol: a line that
+// announces the length, then the raw bytes.
+
+// Prepares a connection that carries blocks: small lines leave at once
+// instead of waiting behind a block, a send stalled by a peer that stopped
+// reading gives up after `stallSeconds`, and a peer that vanished without
+// closing is noticed.
+void tuneBlockConnection(int socket, int stallSeconds);
+
+// Sends "%d\r\n" with `byteCount`, then the bytes, as one send. 0 when all
+// of it went out.
+int sendBlock(int socket, const uint8_t* data, int byteCount);
+
+// Receives exactly `byteCount` bytes. 0 when they all arrived; 1 when the
+// peer closed, the connection failed or no byte came for `timeoutMs`.
+int receiveExactly(int socket, uint8_t* into, int byteCount, int timeoutMs);
+
+// Closes the connection once the peer has closed its end too, so that the
+// last line sent is read there before the connection goes; after
+// `timeoutMs` it is closed anyway. Whatever the peer still sends is dropped.
+void closeAfterPeer(int socket, int timeoutMs);

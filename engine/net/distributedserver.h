@@ -1,0 +1,21 @@
+#pragma once
+
+class AspiLibrary;
+class CdDrive;
+
+// Exit code of a server that could not listen on its port.
+constexpr int kBindFailedExitCode = 102;
+
+// Lends `drive` to one client at a time on options.serverPort, for ever.
+// Returns only when the port cannot be listened on: "Trouble Binding?"
+// is printed and the result is kBindFailedExitCode.
+int runDistributedServer(CdDrive& drive, AspiLibrary& library);
+
+// Serves one accepted connection from the greeting until the client quits
+// or goes away. The socket stays open for the caller.
+void serveConnection(int socket, CdDrive& drive, AspiLibrary& library);
+
+// Whether [startLba, endLba) is something to read from the disc the drive
+// last reported: at least one sector, none before LBA 0 or past the
+// lead-out.
+bool extractionRangeValid(const CdDrive& drive, int startLba, int endLba);
