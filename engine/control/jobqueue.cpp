@@ -11,6 +11,8 @@
 #include "engine/drive/aspi.h"
 #include "engine/drive/cddrive.h"
 #include "engine/drive/extractors.h"
+#include "engine/net/remotedrive.h"
+#include "engine/net/remoteextractor.h"
 #include "engine/output/externalencoder.h"
 #include "engine/pipeline/audiostage.h"
 #include "engine/pipeline/stagechain.h"
@@ -26,15 +28,14 @@
 
 namespace {
 
-std::unique_ptr<Extractor> createExtractor(std::unique_ptr<AudioStage>& chain) {
-    CdDrive& drive = *currentDrive;
-    AspiLibrary& library = aspiLibrary();
-    switch (options.extractMode) {
-    case 1: return std::unique_ptr<Extractor>(new (std::nothrow) NormalExtractor(drive, chain, library));
-    case 2: return std::unique_ptr<Extractor>(new (std::nothrow) SyncExtractor(drive, chain, library));
-    case 3: return std::unique_ptr<Extractor>(new (std::nothrow) MemoryExtractor(drive, chain, library));
-    default: return std::unique_ptr<Extractor>(new (std::nothrow) BurstExtractor(drive, chain, library));
+// A client reads through its server, which extracts in the client's mode.
+std::unique_ptr<Extractor> createJobExtractor(std::unique_ptr<AudioStage>& chain) {
+    if (options.globalMode == DistributedClient) {
+        auto* remote = dynamic_cast<RemoteDrive*>(currentDrive.get());
+        if (!remote) return nullptr;
+        return std::unique_ptr<Extractor>(new (std::nothrow) RemoteExtractor(remote->socket, chain, options.extractMode));
     }
+    return createExtractor(options.extractMode, *currentDrive, chain, aspiLibrary());
 }
 
 bool isDataTrack(const CdDrive& drive, int track) {
@@ -208,7 +209,7 @@ int processJob(const std::string& name, int firstSector, int endSector) {
     }
     std::string title = "VOLTA: " + name;
     setConsoleTitle(title.c_str());
-    std::unique_ptr<Extractor> extractor = createExtractor(chain);
+    std::unique_ptr<Extractor> extractor = createJobExtractor(chain);
     int result = 0;
     if (options.globalMode != DistributedClient && currentDrive->spinUp() != 0) {
         std::printf("Error spinning up CDROM\n");

@@ -14,12 +14,20 @@
 #include "engine/control/jobqueue.h"
 #include "engine/control/options.h"
 #include "engine/control/toclisting.h"
+#include "engine/drive/aspi.h"
 #include "engine/drive/cddrive.h"
 #include "engine/drive/driveselect.h"
+#include "engine/net/blockstream.h"
+#include "engine/net/distributedserver.h"
 #include "engine/net/linesocket.h"
+#include "engine/net/protocol.h"
+#include "engine/net/remotedrive.h"
 #include "engine/output/waveformat.h"
 
 namespace {
+
+// How long the end of a client run waits for the server to take its QUIT.
+constexpr int kQuitGraceMs = 2000;
 
 // Each step returns kContinue, or the exit code that ends the run.
 constexpr int kContinue = -1;
@@ -77,16 +85,31 @@ bool localDriveNeeded() {
            options.cdPlayerMode || options.deviceScan;
 }
 
-// There is no remote drive to talk to yet: a client shows the server's
-// greeting and stops where the remote inquiry would be sent.
-int acquireRemoteDrive() {
-    int socket = connectTo(options.serverName, options.serverPort);
+// The connection stays open for the whole run: the remote drive and the
+// extractor of every job use it.
+int acquireRemoteDrive(int& socket) {
+    socket = connectTo(options.serverName, options.serverPort);
     if (socket < 0) return printAndReturn(kExitSocketFailed, "Could Not Open Socket");
+    tuneBlockConnection(socket, kStreamStallSeconds);
     char greeting[kLineBufferBytes] = {};
-    receiveLine(socket, greeting, sizeof greeting);
+    receiveLine(socket, greeting, sizeof greeting, kReplyTimeoutMs);
     std::printf("Remote: %s\n", greeting);
-    closeSocket(socket);
-    return printAndReturn(kExitRemoteInquiryFailed, "Could Not Execute Inquiry");
+    currentDrive = std::make_unique<RemoteDrive>(socket);
+    if (currentDrive->inquiry() != 0) {
+        currentDrive.reset();
+        closeSocket(socket);
+        return printAndReturn(kExitRemoteInquiryFailed, "Could Not Execute Inquiry");
+    }
+    std::printf("Using CDROM Drive: %s\n", currentDrive->identity);
+    std::fflush(stdout);
+    return kContinue;
+}
+
+// The server is given the time to read QUIT before the connection goes.
+void leaveServer(int socket) {
+    if (socket < 0) return;
+    sendFormatted(socket, "QUIT\r\n");
+    closeAfterPeer(socket, kQuitGraceMs);
 }
 
 int acquireLocalDrive() {
@@ -147,8 +170,6 @@ int enterCddaMode() {
 // A queue that stopped on a failed job ends the run with its own code, on
 // whichever thread it ran.
 int runJobQueue() {
-    if (options.globalMode == DistributedServer)
-        return printAndReturn(kExitCommandLine, "Distributed Server Mode Is Not Available");
     int failed = options.queuePriority != 0 ? runQueueOnThread(options.queuePriority) : runQueue();
     std::fflush(stdout);
     return failed != 0 ? kExitQueueFailed : kExitSuccess;
@@ -176,7 +197,8 @@ int runMain(int argc, char** argv) {
     if (int code = startSockets(); code != kContinue) return code;
     if (int code = readOptions(argc, argv); code != kContinue) return code;
     printModeMessage();
-    int acquired = options.globalMode == DistributedClient ? acquireRemoteDrive() : acquireLocalDrive();
+    int serverSocket = -1;
+    int acquired = options.globalMode == DistributedClient ? acquireRemoteDrive(serverSocket) : acquireLocalDrive();
     if (acquired != kContinue) return acquired;
     bool identify = discIdentificationWanted();
     if (identify) readDiscNames();
@@ -185,8 +207,10 @@ int runMain(int argc, char** argv) {
     if (options.globalMode == Standalone && options.cdPlayerMode) return playCd();
     setPcmOutputFormat();
     if (int code = enterCddaMode(); code != kContinue) return code;
-    int queueResult = runJobQueue();
+    int result = options.globalMode == DistributedServer ? runDistributedServer(*currentDrive, aspiLibrary())
+                                                         : runJobQueue();
     releaseDrive();
+    leaveServer(serverSocket);
     stopSockets();
-    return queueResult;
+    return result;
 }

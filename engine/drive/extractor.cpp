@@ -28,7 +28,9 @@ int ReadSlot::read(int lba, int sectorCount) {
 }
 
 Extractor::Extractor(CdDrive& drive, std::unique_ptr<AudioStage>& output, AspiLibrary& library)
-    : library(library), drive(drive), output(output) {}
+    : library(&library), drive(&drive), output(output) {}
+
+Extractor::Extractor(std::unique_ptr<AudioStage>& output) : library(nullptr), drive(nullptr), output(output) {}
 
 int Extractor::run(int, int, ProgressMeter&) { return 0; }
 

@@ -62,6 +62,8 @@ private:
 class Extractor {
 public:
     Extractor(CdDrive& drive, std::unique_ptr<AudioStage>& output, AspiLibrary& library);
+    // One that reads no drive of its own.
+    explicit Extractor(std::unique_ptr<AudioStage>& output);
     // 0 on success, non-zero on a failure or when the user pressed ESC.
     virtual int run(int startLba, int endLba, ProgressMeter& progress);
     virtual ~Extractor();
@@ -77,7 +79,7 @@ protected:
     // Reads with the /r retry rule; `retries` is the budget left.
     static int readWithRetries(ReadSlot& slot, int lba, int count, int& retries, ProgressMeter& progress);
 
-    AspiLibrary& library;
-    CdDrive& drive;
+    AspiLibrary* library;
+    CdDrive* drive;
     std::unique_ptr<AudioStage>& output;
 };

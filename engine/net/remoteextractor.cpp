@@ -1,0 +1,63 @@
+#include "engine/net/remoteextractor.h"
+
+#include "engine/control/progressmeter.h"
+#include "engine/net/blockstream.h"
+#include "engine/net/linesocket.h"
+#include "engine/net/protocol.h"
+
+#include <algorithm>
+
+namespace {
+constexpr int kFrameBytes = 4;  // one stereo pair of 16-bit samples
+}
+
+RemoteExtractor::RemoteExtractor(int socket, std::unique_ptr<AudioStage>& output, int mode)
+    : Extractor(output), socket_(socket), mode_(mode) {}
+
+// A block larger than the buffer is passed on in pieces as it arrives. The
+// answer goes out before the last piece is written, so that the server
+// reads its next block while this one is being processed here.
+int RemoteExtractor::takeBlock(int byteCount, int stop) {
+    int remaining = byteCount;
+    for (;;) {
+        int piece = std::min(remaining, kMaxBlockBytes);
+        if (receiveExactly(socket_, buffer_, piece, kReplyTimeoutMs) != 0) return 1;
+        remaining -= piece;
+        if (remaining == 0) {
+            sendFormatted(socket_, "%s\r\n", stop == 0 ? kAck : kNak);
+            output->write(buffer_, piece);
+            return 0;
+        }
+        output->write(buffer_, piece);
+    }
+}
+
+int RemoteExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
+    const char* command = extractCommandFor(mode_);
+    if (!command) return 1;
+    sendFormatted(socket_, "%s\r\n", command);
+    sendFormatted(socket_, "%d\r\n", startLba);
+    sendFormatted(socket_, "%d\r\n", endLba);
+    if (output->open() != 0) return 1;
+    beginProgress(progress, "Extracting");
+
+    long long received = startLba;
+    int stop = 0;
+    for (;;) {
+        char line[kLineBufferBytes];
+        // The server may read the whole range before its first block (memory
+        // mode), so the wait has no limit; a server that vanished is found
+        // out by the connection's keep-alive.
+        if (receiveLine(socket_, line, sizeof line, kWaitForever) == 0) return failRead();
+        int byteCount = 0;
+        if (parseProtocolNumber(line, byteCount) != 0 || byteCount < 0 || byteCount % kFrameBytes != 0)
+            return failRead();
+        if (byteCount == 0) break;
+        if (takeBlock(byteCount, stop) != 0) return failRead();
+        if (stop != 0) break;
+        received += byteCount / kSectorBytes;
+        progress.setPercent(percentOf(received - startLba, static_cast<long long>(endLba) - startLba));
+        stop = progress.update();
+    }
+    return finishRun(progress, stop);
+}
