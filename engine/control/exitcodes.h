@@ -22,3 +22,4 @@ constexpr int kExitNoFileSpec = 33;
 constexpr int kExitSocketFailed = 99;
 constexpr int kExitRemoteInquiryFailed = 100;
 constexpr int kExitSocketStartupFailed = 101;
+constexpr int kExitBindFailed = 102;  // the distributed server cannot listen on its port

@@ -1,6 +1,7 @@
 #include "engine/net/distributedserver.h"
 
 #include "engine/control/console.h"
+#include "engine/control/exitcodes.h"
 #include "engine/control/options.h"
 #include "engine/control/progressmeter.h"
 #include "engine/drive/cddrive.h"
@@ -178,7 +179,7 @@ int runDistributedServer(CdDrive& drive, AspiLibrary& library) {
     int listener = openListener(options.serverPort);
     if (listener < 0) {
         say("Trouble Binding?");
-        return kBindFailedExitCode;
+        return kExitBindFailed;
     }
     for (;;) {
         listen(listener, 1);

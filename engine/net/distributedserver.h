@@ -3,12 +3,9 @@
 class AspiLibrary;
 class CdDrive;
 
-// Exit code of a server that could not listen on its port.
-constexpr int kBindFailedExitCode = 102;
-
 // Lends `drive` to one client at a time on options.serverPort, for ever.
 // Returns only when the port cannot be listened on: "Trouble Binding?"
-// is printed and the result is kBindFailedExitCode.
+// is printed and the result is kExitBindFailed.
 int runDistributedServer(CdDrive& drive, AspiLibrary& library);
 
 // Serves one accepted connection from the greeting until the client quits
