@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh build
 cd build/demo
-VOLTA_IMAGES=demo.cue ../bin/volta '$2di - $t' @ && ls -l -- *.wav
+VOLTA_IMAGES=demo.cue ../bin/volta /eb /i '$2di - $t' @ && ls -l -- *.mp3

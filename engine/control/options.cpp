@@ -1,6 +1,7 @@
 #include "engine/control/options.h"
 
 #include "engine/control/exitcodes.h"
+#include "engine/drive/drivefamily.h"
 
 #include <strings.h>
 
@@ -315,18 +316,7 @@ bool parseDownmix(char subLetter, ParseResult& result) {
 }
 
 bool parseDriveType(const char* value, ParseResult& result) {
-    struct Name {
-        const char* name;
-        int type;
-    };
-    static const Name kNames[] = {
-        {"PLEXTOR", 1}, {"ATAPI", 2}, {"MMC", 2}, {"SONY", 1}, {"PHILIPS", 3}};
-    for (const Name& n : kNames) {
-        if (strcasecmp(value, n.name) == 0) {
-            options.driveType = n.type;
-            return true;
-        }
-    }
+    if (driveFamilyForName(value, options.driveType) == 0) return true;
     return stopWith(result, kExitCommandLine, std::string("Unknown drive type: ") + value);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/drive/drivefamily.h"
 #include "engine/output/encoderkind.h"
 
 #include <cstddef>
@@ -43,7 +44,7 @@ struct Options {
     bool deviceScan = false;
 
     // Drive and extraction
-    int driveType = 0;  // 0 automatic, 1 PLEXTOR/SONY, 2 ATAPI/MMC, 3 PHILIPS
+    DriveFamily driveType = DriveFamily::Automatic;
     int scsiHost = -1;
     int scsiTarget = -1;
     int scsiLun = -1;

@@ -15,10 +15,6 @@ namespace {
 constexpr int kCdromType = 5;
 constexpr int kReadinessTests = 3;
 
-bool startsWith(const char* text, const char* prefix) {
-    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
-}
-
 // Every address in host, target, LUN order until `visit` returns true.
 template <typename Visit>
 void scanBuses(AspiLibrary& library, Visit visit) {
@@ -30,14 +26,14 @@ void scanBuses(AspiLibrary& library, Visit visit) {
             }
 }
 
-std::unique_ptr<CdDrive> createVariant(int type, AspiLibrary* library, int host, int target,
-                                       int lun) {
-    switch (type) {
-        case 1:
+std::unique_ptr<CdDrive> createVariant(DriveFamily family, AspiLibrary* library, int host,
+                                       int target, int lun) {
+    switch (family) {
+        case DriveFamily::D8:
             return std::make_unique<D8Drive>(library, host, target, lun);
-        case 2:
+        case DriveFamily::Mmc:
             return std::make_unique<MmcDrive>(library, host, target, lun);
-        case 3:
+        case DriveFamily::Nr:
             return std::make_unique<NrDrive>(library, host, target, lun);
         default:
             return nullptr;
@@ -77,11 +73,9 @@ void listDevices() {
     });
 }
 
-int chooseDriveType(int driveType, const char* identity) {
-    if (driveType != 0) return driveType;
-    if (startsWith(identity, "PLEXTOR") || startsWith(identity, "SONY")) return 1;
-    if (startsWith(identity, "PHILIPS")) return 3;
-    return 2;
+DriveFamily chooseDriveFamily(DriveFamily chosen, const char* identity) {
+    if (chosen != DriveFamily::Automatic) return chosen;
+    return driveFamilyForIdentity(identity);
 }
 
 void selectDrive() {
@@ -101,15 +95,14 @@ void selectDrive() {
     std::printf("Using CDROM Drive: %s (", currentDrive->identity);
     std::fflush(stdout);
     std::unique_ptr<CdDrive> probe = std::move(currentDrive);
-    int type = chooseDriveType(options.driveType, probe->identity);
-    currentDrive = createVariant(type, &library, host, target, lun);
+    DriveFamily family = chooseDriveFamily(options.driveType, probe->identity);
+    currentDrive = createVariant(family, &library, host, target, lun);
     if (!currentDrive) dropDriveAndExit(kExitDriveNotReady, "Drive Mode Hosed!");
     std::memcpy(currentDrive->identity, probe->identity, sizeof probe->identity);
     std::memcpy(currentDrive->inquiryData, probe->inquiryData, sizeof probe->inquiryData);
     currentDrive->deviceType = probe->deviceType;
-    static const char* const kLabels[] = {"", "D8)\n", "MMC)\n", "NR)\n"};
-    printFlushed(kLabels[type]);
-    printFlushed("\n");
+    std::printf("%s)\n\n", driveFamilyLabel(family));
+    std::fflush(stdout);
 }
 
 void prepareDisc() {

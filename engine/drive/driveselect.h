@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/drive/drivefamily.h"
+
 // Finding the drive of the run and getting its disc ready. Each of these
 // prints its own messages and ends the process on failure.
 
@@ -9,9 +11,9 @@ void reportAspiInitialization();
 // The device table of /scan: every device that answers INQUIRY.
 void listDevices();
 
-// The drive type (1 D8, 2 MMC, 3 NR) for the /d value, or for the drive's
-// identity when that value is 0 (automatic); other values pass through.
-int chooseDriveType(int driveType, const char* identity);
+// The family chosen with /d, or the one of the drive's identity when /d
+// left it automatic.
+DriveFamily chooseDriveFamily(DriveFamily chosen, const char* identity);
 
 // Scans the buses unless /s gave an address, checks the drive with INQUIRY
 // and makes the variant its type asks for the current drive.

@@ -5,11 +5,11 @@ namespace {
 constexpr EncoderInfo kEncoders[] = {
     {EncoderKind::NoOutput, 'n', nullptr, nullptr, EncoderStage::NullSink},
     {EncoderKind::Wave, 0, nullptr, nullptr, EncoderStage::WaveFile},
-    {EncoderKind::BladeEnc, 'b', ".mp3", nullptr, EncoderStage::Unavailable},
+    {EncoderKind::BladeEnc, 'b', ".mp3", nullptr, EncoderStage::Mp3Library},
     {EncoderKind::X3encCbr, 'x', ".mp3", "x3enc.exe", EncoderStage::ProgramInput},
     {EncoderKind::L3enc, 'l', ".mp3", "l3enc.exe", EncoderStage::ProgramInput},
     {EncoderKind::X3encVbr, 'v', ".mp3", "x3enc.exe", EncoderStage::ProgramInput},
-    {EncoderKind::WindowsMedia, 'w', ".wma", nullptr, EncoderStage::Unavailable},
+    {EncoderKind::WindowsMedia, 'w', ".wma", nullptr, EncoderStage::WindowsMediaWriter},
 };
 
 }  // namespace

@@ -16,7 +16,8 @@ enum class EncoderStage {
     WaveFile,       // the job's own file, under the output extension
     NullSink,       // nothing is written
     ProgramInput,   // a temporary WAV file that the program encodes afterwards
-    Unavailable,    // no encoder of this kind is built in
+    Mp3Library,     // the MP3 encoder library, behind a downmixer for mono
+    WindowsMediaWriter,
 };
 
 struct EncoderInfo {

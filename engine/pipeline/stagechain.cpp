@@ -2,6 +2,9 @@
 
 #include "engine/control/options.h"
 #include "engine/output/acmconverter.h"
+#include "engine/output/encoders/ffmpeg/wmawriter.h"
+#include "engine/output/encoders/lame/bladeencoder.h"
+#include "engine/output/monodownmixer.h"
 #include "engine/output/waveformat.h"
 #include "engine/output/wavefilewriter.h"
 #include "engine/pipeline/biquadfilter.h"
@@ -96,11 +99,39 @@ std::unique_ptr<AudioStage> buildStageChain(std::unique_ptr<AudioStage> tail) {
     return chain;
 }
 
+namespace {
+
+// The job's name plus `extension` becomes the current output name.
+bool nameOutput(const char* name, const char* extension) {
+    char fileName[kOutputNameCapacity];
+    const int length = std::snprintf(fileName, sizeof fileName, "%s%s", name, extension);
+    if (length < 0 || length >= static_cast<int>(sizeof fileName)) return false;
+    std::strcpy(currentOutputName, fileName);
+    return true;
+}
+
+std::unique_ptr<AudioStage> createWmaOutput(const char* name, const char* extension) {
+    if (!nameOutput(name, extension)) return nullptr;
+    std::unique_ptr<AudioStage> tail(new (std::nothrow) WmaWriter(currentOutputName, options.bitrate));
+    if (!tail) return nullptr;
+    return buildStageChain(std::move(tail));
+}
+
+std::unique_ptr<AudioStage> createMp3Output(const char* name, const char* extension) {
+    if (!nameOutput(name, extension)) return nullptr;
+    std::unique_ptr<AudioStage> tail(
+        new (std::nothrow) BladeEncoder(currentOutputName, options.bitrate / 1000, !options.downmix));
+    if (!tail) return nullptr;
+    if (options.downmix && !prepend<MonoDownmixer>(tail, options.downmixMode)) return nullptr;
+    return buildStageChain(std::move(tail));
+}
+
+}  // namespace
+
 std::unique_ptr<AudioStage> createAudioChain(const char* name) {
     const EncoderInfo& encoder = encoderInfo(options.encoder);
-    if (encoder.stage == EncoderStage::Unavailable) return nullptr;
-    // A mono output needs the downmix stage in front of the converters.
-    if (outputFormat.channels == 1) return nullptr;
+    if (encoder.stage == EncoderStage::WindowsMediaWriter) return createWmaOutput(name, encoder.extension);
+    if (encoder.stage == EncoderStage::Mp3Library) return createMp3Output(name, encoder.extension);
 
     char fileName[kOutputNameCapacity];
     if (encoder.stage == EncoderStage::WaveFile) {
@@ -128,10 +159,12 @@ std::unique_ptr<AudioStage> createAudioChain(const char* name) {
         return nullptr;
     }
 
-    const WaveFormat input = pcmFormat(2);
+    const bool mono = outputFormat.channels == 1;
+    const WaveFormat input = pcmFormat(mono ? 1 : 2);
 
     std::unique_ptr<AudioStage> chain = std::move(writer);
     if (!prepend<AcmConverter>(chain, suggested, outputFormat)) return nullptr;
     if (!prepend<AcmConverter>(chain, input, suggested)) return nullptr;
+    if (mono && !prepend<MonoDownmixer>(chain, options.downmixMode)) return nullptr;
     return buildStageChain(std::move(chain));
 }

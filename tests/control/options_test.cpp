@@ -36,7 +36,7 @@ TEST_F(OptionsTest, DefaultsOfTheRecord) {
     EXPECT_EQ(options.serverPort, 9999);
     EXPECT_EQ(options.queuePriority, 0);
     EXPECT_EQ(options.progressChar, '.');
-    EXPECT_EQ(options.driveType, 0);
+    EXPECT_EQ(static_cast<int>(options.driveType), 0);
     EXPECT_EQ(options.scsiHost, -1);
     EXPECT_EQ(options.scsiTarget, -1);
     EXPECT_EQ(options.scsiLun, -1);
@@ -136,7 +136,7 @@ TEST_F(OptionsTest, DownmixDriveAndExtraction) {
     for (const auto& c : drives) {
         options = Options();
         expectAccepted(parse({c.arg}));
-        EXPECT_EQ(options.driveType, c.type) << c.arg;
+        EXPECT_EQ(static_cast<int>(options.driveType), c.type) << c.arg;
     }
 
     struct {

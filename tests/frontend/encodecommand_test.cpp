@@ -68,7 +68,7 @@ TEST(EncodeCommand, EveryCombinationParsesAsMeant) {
                 ParseResult result = parseArguments(static_cast<int>(argv.size()), argv.data());
                 ASSERT_FALSE(result.stop) << result.output;
                 EXPECT_EQ(options.extractMode, settings.onTheFly ? 1 : 3);
-                EXPECT_EQ(options.driveType, settings.atapi ? 2 : 0);
+                EXPECT_EQ(options.driveType, settings.atapi ? DriveFamily::Mmc : DriveFamily::Automatic);
                 EXPECT_EQ(options.scsiTarget, settings.autoDetect ? -1 : 4);
                 EXPECT_EQ(options.scsiHost, settings.autoDetect ? -1 : 1);
                 EncoderKind encoder = format == AudioFormat::Mp3   ? EncoderKind::BladeEnc

@@ -1,5 +1,7 @@
 #include "engine/drive/image/virtualdrive.h"
 
+#include "engine/drive/drivefamily.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -60,10 +62,6 @@ void putAddress(uint8_t* p, int lba, bool msf) {
         putMsf(p, lba + 150);
     else
         putBigEndian32(p, lba);
-}
-
-bool startsWith(const std::string& text, const char* prefix) {
-    return text.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
 void swapBytePairs(uint8_t* data, size_t bytes) {
@@ -159,8 +157,8 @@ std::string unquoted(const std::string& path) {
 VirtualDrive::VirtualDrive(std::unique_ptr<VirtualDisc> disc, VirtualDriveSettings settings)
     : disc_(std::move(disc)),
       settings_(std::move(settings)),
-      d8Reads_(startsWith(settings_.identity, "PLEXTOR") || startsWith(settings_.identity, "SONY")),
-      philipsReads_(startsWith(settings_.identity, "PHILIPS")),
+      d8Reads_(driveFamilyForIdentity(settings_.identity.c_str()) == DriveFamily::D8),
+      philipsReads_(driveFamilyForIdentity(settings_.identity.c_str()) == DriveFamily::Nr),
       random_(settings_.seed),
       scratch_(32 * kSector) {}
 
