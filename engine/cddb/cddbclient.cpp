@@ -27,15 +27,22 @@ void say(const char* format, ...) {
     std::fflush(stdout);
 }
 
+// A server that answers slowly enough never hits the wait for one line;
+// the whole try still ends in this time.
+constexpr auto kLookupDeadline = std::chrono::seconds(60);
+
 class SocketConnection : public CddbConnection {
 public:
-    explicit SocketConnection(int socket) : socket(socket) {}
+    SocketConnection(int socket, LineReader::Clock::time_point deadline)
+        : socket(socket), reader(socket), deadline(deadline) {}
     ~SocketConnection() override { closeSocket(socket); }
-    int receive(char* buffer, int capacity) override { return receiveRawLine(socket, buffer, capacity); }
+    int receive(char* buffer, int capacity) override { return reader.receiveRawLine(buffer, capacity, deadline); }
     void send(const char* line) override { sendLine(socket, line); }
 
 private:
     int socket;
+    LineReader reader;
+    LineReader::Clock::time_point deadline;
 };
 
 int digitSum(int value) {
@@ -142,6 +149,7 @@ int CddbClient::lookup() {
     say("Connecting to CDDB Server - %s\n", options.cddbServer);
     say("Visit Their Web Page: %s\n", kCddbWebPage);
 
+    auto deadline = LineReader::Clock::now() + kLookupDeadline;
     char host[kTextCapacity];
     int port = 0;
     int socket = parseServerAddress(options.cddbServer, host, port) == 0 ? connectTo(host, port) : -1;
@@ -151,8 +159,8 @@ int CddbClient::lookup() {
     }
     int result;
     {
-        SocketConnection connection(socket);
-        result = converse(connection);
+        auto connection = std::make_unique<SocketConnection>(socket, deadline);
+        result = converse(*connection);
     }
     if (result != 0) return result;
     say("\n");

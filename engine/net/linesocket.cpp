@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdarg>
@@ -161,4 +162,27 @@ int receiveLine(int socket, char* buffer, int capacity, int timeoutMs) {
 
 void closeSocket(int socket) {
     if (socket >= 0) close(socket);
+}
+
+int LineReader::receiveRawLine(char* buffer, int capacity, Clock::time_point deadline) {
+    if (capacity < 1) return -1;
+    Clock::time_point lineDeadline = std::min(deadline, Clock::now() + std::chrono::milliseconds(kReceiveTimeoutMs));
+    int stored = 0;
+    buffer[0] = '\0';
+    for (;;) {
+        while (start_ < end_) {
+            char byte = data_[start_++];
+            if (stored < capacity - 1) {
+                buffer[stored++] = byte;
+                buffer[stored] = '\0';
+            }
+            if (byte == '\n') return stored;
+        }
+        if (waitFor(socket_, POLLIN, false, lineDeadline) != 0) return -1;
+        ssize_t got = recv(socket_, data_, sizeof data_, 0);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (got <= 0) return -1;
+        start_ = 0;
+        end_ = static_cast<int>(got);
+    }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 // LineSocket: the operations on one connected TCP stream socket shared by
 // the CDDB lookup and the distributed modes. The socket is a plain handle;
 // a negative handle means no connection. Lines travel ended by "\r\n".
@@ -33,3 +35,24 @@ int receiveRawLine(int socket, char* buffer, int capacity, int timeoutMs = kRece
 int receiveLine(int socket, char* buffer, int capacity, int timeoutMs = kReceiveTimeoutMs);
 
 void closeSocket(int socket);
+
+// Reads the lines of a line-only protocol (CDDB) through a buffer, one
+// system call per buffer rather than per byte. Bytes after a line wait in
+// the buffer for the next line, so a protocol that follows a line with raw
+// data must use the functions above instead.
+class LineReader {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    explicit LineReader(int socket) : socket_(socket) {}
+
+    // As receiveRawLine; the wait also ends at `deadline`, however the
+    // peer trickles its bytes.
+    int receiveRawLine(char* buffer, int capacity, Clock::time_point deadline);
+
+private:
+    int socket_;
+    char data_[kRawLineBufferBytes];
+    int start_ = 0;  // first byte not yet taken
+    int end_ = 0;
+};

@@ -82,6 +82,15 @@ int CddbTestServer::readLine(int client, std::string& line) {
     return 1;
 }
 
+// Ends early when the client goes or the server is being stopped.
+void CddbTestServer::drip(int client, const std::string& text) {
+    for (char byte : text) {
+        if (send(client, &byte, 1, MSG_NOSIGNAL) != 1) return;
+        pollfd stop = {wake_[0], POLLIN, 0};
+        if (poll(&stop, 1, script_.dripMs) > 0) return;
+    }
+}
+
 void CddbTestServer::serve(int client) {
     auto answer = [client](const std::string& text) { send(client, text.data(), text.size(), MSG_NOSIGNAL); };
     bool dropping = script_.droppedConnections < 0 || connectionsServed_ < script_.droppedConnections;
@@ -104,6 +113,8 @@ void CddbTestServer::serve(int client) {
             answer(script_.helloAnswer);
         else if (line.rfind("cddb query", 0) == 0)
             answer(script_.queryAnswer);
+        else if (line.rfind("cddb read", 0) == 0 && script_.dripMs > 0)
+            drip(client, script_.readAnswer);
         else if (line.rfind("cddb read", 0) == 0)
             answer(script_.readAnswer);
         else if (line == "quit")

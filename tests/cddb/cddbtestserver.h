@@ -21,6 +21,9 @@ struct CddbScript {
     // Connections accepted before the first is served: lets several runs
     // pass their cache check before any of them gets an answer.
     int gather = 1;
+    // When set, the read answer goes out one byte at a time, this many
+    // milliseconds apart.
+    int dripMs = 0;
 };
 
 // A CDDBP server on 127.0.0.1 with a port from the system, in a thread of
@@ -44,6 +47,7 @@ private:
     void serve(int client);
     int readLine(int client, std::string& line);
     int waitReadable(int fd);
+    void drip(int client, const std::string& text);
 
     CddbScript script_;
     int listener_ = -1;
