@@ -15,6 +15,7 @@ namespace {
 termios savedMode;
 volatile sig_atomic_t keyModeActive = 0;
 bool hooksInstalled = false;
+void (*volatile terminationCleanup)() = nullptr;
 
 void restoreTerminal() {
     if (keyModeActive) {
@@ -25,6 +26,7 @@ void restoreTerminal() {
 
 // Restores the terminal, then lets the signal do what it would have done.
 void onTerminatingSignal(int number) {
+    if (terminationCleanup) terminationCleanup();
     restoreTerminal();
     std::signal(number, SIG_DFL);
     std::raise(number);
@@ -66,6 +68,8 @@ bool enterKeyMode() {
 }  // namespace
 
 void initConsole() { installRestoreHooks(); }
+
+void setTerminationCleanup(void (*cleanup)()) { terminationCleanup = cleanup; }
 
 int pollKey() {
     if (isatty(STDIN_FILENO) && !enterKeyMode()) return -1;

@@ -5,6 +5,11 @@
 // on every way out (normal exit, fatalExit, SIGINT, SIGTERM, SIGHUP, SIGQUIT).
 void initConsole();
 
+// Work that SIGINT, SIGTERM, SIGHUP and SIGQUIT must still do before the
+// process ends. It runs inside the signal handler, so it may only make
+// async-signal-safe calls.
+void setTerminationCleanup(void (*cleanup)());
+
 // The next key, or -1 when none is waiting; never blocks. On a terminal the
 // key is read without echo; from a pipe or file each byte is a key (27 is
 // ESC) and the end of the input means no key.

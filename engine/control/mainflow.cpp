@@ -22,6 +22,7 @@
 #include "engine/net/linesocket.h"
 #include "engine/net/protocol.h"
 #include "engine/net/remotedrive.h"
+#include "engine/output/externalencoder.h"
 #include "engine/output/waveformat.h"
 
 namespace {
@@ -193,6 +194,10 @@ int checkCommandLine(int argc) {
 
 int runMain(int argc, char** argv) {
     initConsole();
+    setTerminationCleanup(discardTemporaryFilesOnSignal);
+    // Past a file-size limit a write fails and the output reports it; the
+    // signal would end the run without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     printBanner();
     if (int code = startSockets(); code != kContinue) return code;
     if (int code = readOptions(argc, argv); code != kContinue) return code;

@@ -5,6 +5,7 @@
 #include "engine/pipeline/stagechain.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -26,6 +27,9 @@ std::vector<std::string> encoderCommandLine(EncoderKind encoder, const char* wav
 }
 
 namespace {
+
+// The encoder program while it runs, for the signal handler.
+volatile sig_atomic_t runningEncoder = 0;
 
 // Between fork and exec only async-signal-safe calls are allowed, so
 // everything is prepared before.
@@ -76,9 +80,11 @@ int runEncoderProgram(const std::vector<std::string>& arguments) {
     do got = ::read(report[0], &error, sizeof error);
     while (got < 0 && errno == EINTR);
     ::close(report[0]);
+    runningEncoder = child;
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
+    runningEncoder = 0;
     return got > 0 ? 1 : 0;
 }
 
@@ -92,13 +98,29 @@ void encodeToMp3(const char* name) {
         std::printf("Could Not Start Encoder %s\n", arguments[0].c_str());
     std::remove(tempWaveName);
     // An earlier file of that name gives way only to a new one.
-    if (::access(tempMp3Name, F_OK) != 0) return;
-    std::string finalPath = pathOnDisk(finalName);
-    std::remove(finalPath.c_str());
-    std::rename(tempMp3Name, finalPath.c_str());
+    if (::access(tempMp3Name, F_OK) == 0) {
+        std::string finalPath = pathOnDisk(finalName);
+        std::remove(finalPath.c_str());
+        std::rename(tempMp3Name, finalPath.c_str());
+    }
+    discardTemporaryFiles();
 }
 
+// The names are forgotten once their files are gone, so that a signal
+// later in the run cannot remove a file that has since taken one of them.
 void discardTemporaryFiles() {
     std::remove(tempWaveName);
     std::remove(tempMp3Name);
+    tempWaveName[0] = '\0';
+    tempMp3Name[0] = '\0';
+}
+
+void discardTemporaryFilesOnSignal() {
+    pid_t encoder = runningEncoder;
+    if (encoder > 0) {
+        ::kill(encoder, SIGKILL);
+        ::waitpid(encoder, nullptr, 0);
+    }
+    if (tempWaveName[0] != '\0') ::unlink(tempWaveName);
+    if (tempMp3Name[0] != '\0') ::unlink(tempMp3Name);
 }

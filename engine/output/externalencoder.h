@@ -25,3 +25,8 @@ void encodeToMp3(const char* name);
 
 // Removes the temporary files of a job that failed before encoding.
 void discardTemporaryFiles();
+
+// The same when a signal ends the run, from inside its handler: stops an
+// encoder program that is still running (it would write its file after
+// ours are gone), then removes the files. Async-signal-safe.
+void discardTemporaryFilesOnSignal();
