@@ -38,14 +38,19 @@ private:
     size_t position = 0;
 };
 
-void checkTerminated(const char* name) {
-    if (!std::memchr(name, '\0', kNameCapacity)) std::abort();
+// Names reach the console and file names: terminated, and without a
+// control character that could forge a line or drive the terminal.
+void checkName(const char* name) {
+    const char* end = static_cast<const char*>(std::memchr(name, '\0', kNameCapacity));
+    if (!end) std::abort();
+    for (const char* c = name; c != end; ++c)
+        if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7F) std::abort();
 }
 
 void checkNames(const DiscNames& names) {
-    checkTerminated(names.discTitle);
-    checkTerminated(names.discArtist);
-    for (const auto& title : names.trackTitles) checkTerminated(title);
+    checkName(names.discTitle);
+    checkName(names.discArtist);
+    for (const auto& title : names.trackTitles) checkName(title);
 }
 
 }  // namespace

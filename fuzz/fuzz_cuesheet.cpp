@@ -16,7 +16,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data + 4), size - 4);
     CueSheet sheet;
     CueError error;
-    if (parseCueSheet(text, sheet, error) != 0) return 0;
+    if (parseCueSheet(text, sheet, error) != 0) {
+        // Error lines quote the sheet; what reaches the console is escaped.
+        for (char c : escapeControls(error.reason))
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) __builtin_trap();
+        return 0;
+    }
     std::vector<int> fileSectors;
     for (size_t k = 0; k < sheet.files.size(); ++k)
         fileSectors.push_back(unit * 16 + static_cast<int>(k % 7) * spread);
