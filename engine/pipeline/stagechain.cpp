@@ -12,6 +12,7 @@
 #include "engine/pipeline/gainstage.h"
 #include "engine/pipeline/karaokestage.h"
 #include "engine/pipeline/nullsink.h"
+#include "engine/pipeline/outputthread.h"
 #include "engine/pipeline/reverbstage.h"
 #include "engine/pipeline/silencepadder.h"
 #include "engine/pipeline/silencetrimmers.h"
@@ -113,7 +114,7 @@ bool nameOutput(const char* name, const char* extension) {
 std::unique_ptr<AudioStage> createWmaOutput(const char* name, const char* extension) {
     if (!nameOutput(name, extension)) return nullptr;
     std::unique_ptr<AudioStage> tail(new (std::nothrow) WmaWriter(currentOutputName, options.bitrate));
-    if (!tail) return nullptr;
+    if (!tail || !prepend<OutputThread>(tail)) return nullptr;
     return buildStageChain(std::move(tail));
 }
 
@@ -121,7 +122,7 @@ std::unique_ptr<AudioStage> createMp3Output(const char* name, const char* extens
     if (!nameOutput(name, extension)) return nullptr;
     std::unique_ptr<AudioStage> tail(
         new (std::nothrow) BladeEncoder(currentOutputName, options.bitrate / 1000, !options.downmix));
-    if (!tail) return nullptr;
+    if (!tail || !prepend<OutputThread>(tail)) return nullptr;
     if (options.downmix && !prepend<MonoDownmixer>(tail, options.downmixMode)) return nullptr;
     return buildStageChain(std::move(tail));
 }
@@ -165,6 +166,7 @@ std::unique_ptr<AudioStage> createAudioChain(const char* name) {
     std::unique_ptr<AudioStage> chain = std::move(writer);
     if (!prepend<AcmConverter>(chain, suggested, outputFormat)) return nullptr;
     if (!prepend<AcmConverter>(chain, input, suggested)) return nullptr;
+    if (encoder.stage != EncoderStage::NullSink && !prepend<OutputThread>(chain)) return nullptr;
     if (mono && !prepend<MonoDownmixer>(chain, options.downmixMode)) return nullptr;
     return buildStageChain(std::move(chain));
 }

@@ -9,6 +9,7 @@
 #include "engine/pipeline/gainstage.h"
 #include "engine/pipeline/karaokestage.h"
 #include "engine/pipeline/nullsink.h"
+#include "engine/pipeline/outputthread.h"
 #include "engine/pipeline/reverbstage.h"
 #include "engine/pipeline/silencepadder.h"
 #include "engine/pipeline/silencetrimmers.h"
@@ -75,6 +76,7 @@ protected:
             else if (dynamic_cast<const ReverbStage*>(s)) names.push_back("reverb");
             else if (dynamic_cast<const SpreadStage*>(s)) names.push_back("spread");
             else if (dynamic_cast<const KaraokeStage*>(s)) names.push_back("karaoke");
+            else if (dynamic_cast<const OutputThread*>(s)) names.push_back("thread");
             else if (dynamic_cast<const AcmConverter*>(s)) names.push_back("converter");
             else if (dynamic_cast<const WaveFileWriter*>(s)) names.push_back("writer");
             else if (dynamic_cast<const NullSink*>(s)) names.push_back("null");
@@ -123,7 +125,7 @@ protected:
 TEST_F(StageChain, DefaultChainWritesTheInputUnchangedIntoAWavFile) {
     auto chain = createAudioChain("track03");
     ASSERT_TRUE(chain);
-    EXPECT_EQ(stageNames(chain.get()), (std::vector<std::string>{"converter", "converter", "writer"}));
+    EXPECT_EQ(stageNames(chain.get()), (std::vector<std::string>{"thread", "converter", "converter", "writer"}));
     EXPECT_STREQ(currentOutputName, "track03.wav");
 
     // Eleven extractor blocks of 25 sectors and a last one of 3 sectors.
@@ -168,7 +170,7 @@ TEST_F(StageChain, ProcessingStagesStandInTheirOrderFromTheHead) {
     EXPECT_EQ(stageNames(chain.get()),
               (std::vector<std::string>{"leading", "trailing", "padder", "gain", "biquad", "biquad", "biquad",
                                         "biquad", "biquad", "biquad", "biquad", "compressor", "reverb",
-                                        "spread", "karaoke", "converter", "converter", "writer"}));
+                                        "spread", "karaoke", "thread", "converter", "converter", "writer"}));
     // Low shelf, high shelf, bands C, B, A, high-pass, low-pass.
     const std::vector<double> expected = {1.035476415, 1.926902715, 1.0,        1.024398838,
                                           1.034274625, 0.859088019, 0.004730417};
