@@ -11,8 +11,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 namespace {
+
+// Enough for any line of the stream in one look.
+constexpr int kStreamLinePeekBytes = 64;
 
 // A peer that vanished is given up after about two minutes of silence.
 constexpr int kKeepAliveIdleSeconds = 60;
@@ -62,15 +66,64 @@ int sendBlock(int socket, const uint8_t* data, int byteCount) {
     return 0;
 }
 
-int receiveExactly(int socket, uint8_t* into, int byteCount, int timeoutMs) {
-    int received = 0;
-    while (received < byteCount) {
+namespace {
+
+// Receives what is there, up to `count` bytes, waiting only when nothing
+// is: the bytes received, 0 when the peer closed, -1 on a failure or when
+// nothing came in time.
+ssize_t receiveSome(int socket, void* into, size_t count, int flags, int timeoutMs) {
+    for (;;) {
+        ssize_t got = recv(socket, into, count, flags | MSG_DONTWAIT);
+        if (got >= 0) return got;
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
         pollfd entry{socket, POLLIN, 0};
         int ready = poll(&entry, 1, timeoutMs);
         if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return 1;
-        ssize_t got = recv(socket, into + received, static_cast<size_t>(byteCount - received), 0);
-        if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (ready <= 0) return -1;
+    }
+}
+
+}  // namespace
+
+int receiveStreamLine(int socket, char* buffer, int capacity, int timeoutMs) {
+    if (capacity < 1) return 0;
+    int taken = 0;
+    int stored = 0;
+    buffer[0] = '\0';
+    // The limit is for the whole line, so that a peer trickling bytes
+    // cannot stretch it.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int waitMs = -1;
+        if (timeoutMs >= 0) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() < 0) return 0;
+            waitMs = static_cast<int>(left.count());
+        }
+        // Looks at what has arrived and takes no more than the line.
+        char seen[kStreamLinePeekBytes];
+        ssize_t got = receiveSome(socket, seen, sizeof seen, MSG_PEEK, waitMs);
+        if (got <= 0) return 0;
+        const char* end = static_cast<const char*>(std::memchr(seen, '\n', static_cast<size_t>(got)));
+        size_t length = end ? static_cast<size_t>(end - seen) + 1 : static_cast<size_t>(got);
+        if (recv(socket, seen, length, 0) != static_cast<ssize_t>(length)) return 0;
+        size_t room = static_cast<size_t>(capacity - 1 - stored);
+        size_t kept = length < room ? length : room;
+        std::memcpy(buffer + stored, seen, kept);
+        stored += static_cast<int>(kept);
+        buffer[stored] = '\0';
+        taken += static_cast<int>(length);
+        if (end) break;
+    }
+    buffer[std::strcspn(buffer, "\r\n")] = '\0';
+    return taken;
+}
+
+int receiveExactly(int socket, uint8_t* into, int byteCount, int timeoutMs) {
+    int received = 0;
+    while (received < byteCount) {
+        ssize_t got = receiveSome(socket, into + received, static_cast<size_t>(byteCount - received), 0, timeoutMs);
         if (got <= 0) return 1;
         received += static_cast<int>(got);
     }

@@ -15,6 +15,14 @@ void tuneBlockConnection(int socket, int stallSeconds);
 // of it went out.
 int sendBlock(int socket, const uint8_t* data, int byteCount);
 
+// One line of the stream (a block length, an answer), as receiveLine
+// gives it: terminator cut, the count of bytes taken with the terminator,
+// 0 when the peer closed, the connection failed or no line came within
+// `timeoutMs` (-1: no limit). Longer lines are cut to the buffer. Takes
+// the line in a few calls instead of one per byte, and never a byte of
+// what follows it.
+int receiveStreamLine(int socket, char* buffer, int capacity, int timeoutMs);
+
 // Receives exactly `byteCount` bytes. 0 when they all arrived; 1 when the
 // peer closed, the connection failed or no byte came for `timeoutMs`.
 int receiveExactly(int socket, uint8_t* into, int byteCount, int timeoutMs);

@@ -48,7 +48,7 @@ int RemoteExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
         // The server may read the whole range before its first block (memory
         // mode), so the wait has no limit; a server that vanished is found
         // out by the connection's keep-alive.
-        if (receiveLine(socket_, line, sizeof line, kWaitForever) == 0) return failRead();
+        if (receiveStreamLine(socket_, line, sizeof line, kWaitForever) == 0) return failRead();
         int byteCount = 0;
         if (parseProtocolNumber(line, byteCount) != 0 || byteCount < 0 || byteCount % kFrameBytes != 0)
             return failRead();

@@ -8,12 +8,11 @@
 
 SocketSink::SocketSink(int socket) : socket_(socket) {}
 
-int SocketSink::write(const uint8_t* data, int byteCount) {
-    // An empty block would read as the end of the stream.
-    if (byteCount <= 0) return 0;
+int SocketSink::takeAnswer() {
+    if (!awaiting_) return 0;
+    awaiting_ = false;
     char answer[kLineBufferBytes];
-    if (sendBlock(socket_, data, byteCount) != 0 ||
-        receiveLine(socket_, answer, sizeof answer, kStreamStallSeconds * 1000) == 0) {
+    if (receiveStreamLine(socket_, answer, sizeof answer, kStreamStallSeconds * 1000) == 0) {
         lost_ = true;
         return 1;
     }
@@ -24,9 +23,21 @@ int SocketSink::write(const uint8_t* data, int byteCount) {
     return 0;
 }
 
+int SocketSink::write(const uint8_t* data, int byteCount) {
+    // An empty block would read as the end of the stream.
+    if (byteCount <= 0) return 0;
+    if (lost_ || refused_ || takeAnswer() != 0) return 1;
+    if (sendBlock(socket_, data, byteCount) != 0) {
+        lost_ = true;
+        return 1;
+    }
+    awaiting_ = true;
+    return 0;
+}
+
 int SocketSink::close() {
     closed_ = true;
-    return 0;
+    return takeAnswer();
 }
 
 int SocketSink::endStream(int runResult) {

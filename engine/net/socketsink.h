@@ -3,16 +3,18 @@
 #include "engine/pipeline/audiostage.h"
 
 // The tail of the server's chain for one extraction command: every block
-// goes to the client, which must acknowledge it before the next one.
-// The socket stays with the server.
+// goes to the client, which must acknowledge it before the next one goes.
+// The answer to a block is awaited only when the next block (or the end)
+// is due, so that the drive reads the next block while the client takes
+// this one. The socket stays with the server.
 class SocketSink : public AudioStage {
 public:
     explicit SocketSink(int socket);
-    // 0 when the client answered "ACK"; 1 for any other answer, none, or a
-    // block that could not be sent.
+    // 0 when the block went out after the client answered "ACK" to the one
+    // before; 1 when it did not: any other answer, none, or a failed send.
     int write(const uint8_t* data, int byteCount) override;
-    // Notes that the extractor is done; the end of the stream waits for
-    // endStream, which knows why it was done.
+    // Takes the answer to the last block: 0 for "ACK", else 1. The end of
+    // the stream waits for endStream, which knows why the run ended.
     int close() override;
 
     // Once the extractor's run returned `runResult`: sends the end of the
@@ -25,7 +27,10 @@ public:
     int endStream(int runResult);
 
 private:
+    int takeAnswer();
+
     int socket_;
+    bool awaiting_ = false;
     bool closed_ = false;
     bool refused_ = false;
     bool lost_ = false;
