@@ -1,0 +1,206 @@
+// Rips a 31-minute virtual disc through a distributed server on the
+// loopback interface and the same disc from the local virtual drive, in
+// turns, in each extraction mode, and prints how fast the remote rip is
+// compared with the local one (target: at least 0.8).
+//
+//   bench_distributed [sectors]
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kSectorBytes = 2352;
+constexpr int kSectorsPerSecond = 75;
+constexpr int kDiscSectors = 31 * 60 * kSectorsPerSecond;
+constexpr int kTracks = 12;
+constexpr int kRuns = 5;
+constexpr double kTarget = 0.8;
+
+// Starts `argv` with its output thrown away; the child's id.
+pid_t launch(const std::vector<std::string>& argv, const std::string& cwd, const std::string& images) {
+    std::fflush(stdout);
+    pid_t child = fork();
+    if (child != 0) return child;
+    if (chdir(cwd.c_str()) != 0) _exit(127);
+    if (images.empty())
+        unsetenv("VOLTA_IMAGES");
+    else
+        setenv("VOLTA_IMAGES", images.c_str(), 1);
+    unsetenv("VOLTA");
+    if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "r", stdin)) _exit(127);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+struct Measurement {
+    double seconds = 0;
+    bool copied = false;
+};
+
+// One rip of the whole disc into out.wav in `cwd`; the file is removed
+// again. Dirty pages of earlier runs are written back first, so that no
+// run pays for another.
+Measurement rip(const std::vector<std::string>& argv, const fs::path& cwd, const std::string& images,
+                int sectors) {
+    fs::create_directories(cwd);
+    ::sync();
+    Measurement m;
+    auto started = std::chrono::steady_clock::now();
+    pid_t child = launch(argv, cwd.string(), images);
+    int status = 0;
+    waitpid(child, &status, 0);
+    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    fs::path out = cwd / "out.wav";
+    m.copied = WIFEXITED(status) && WEXITSTATUS(status) == 0 && fs::exists(out) &&
+               fs::file_size(out) >= static_cast<uintmax_t>(sectors) * kSectorBytes;
+    fs::remove(out);
+    return m;
+}
+
+// Every sector differs from every other, as on a real disc, so that sync
+// mode's matching finds exactly one place.
+void writeImage(const fs::path& dir, int sectors) {
+    std::ofstream bin(dir / "disc.bin", std::ios::binary);
+    std::vector<uint8_t> sector(kSectorBytes);
+    uint32_t state = 0x2545F491u;
+    for (int s = 0; s < sectors; ++s) {
+        for (int i = 0; i < kSectorBytes; ++i) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            sector[i] = static_cast<uint8_t>(i & 1 ? (state >> 8) & 0x1F : state);
+        }
+        bin.write(reinterpret_cast<const char*>(sector.data()), kSectorBytes);
+    }
+    std::ofstream cue(dir / "disc.cue");
+    cue << "FILE \"disc.bin\" BINARY\n";
+    int length = sectors / kTracks;
+    for (int t = 0; t < kTracks; ++t) {
+        int start = t * length;
+        char line[128];
+        std::snprintf(line, sizeof line, "  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:%02d\n", t + 1,
+                      start / 4500, (start / 75) % 60, start % 75);
+        cue << line;
+    }
+}
+
+int freePort() {
+    int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    close(probe);
+    return ntohs(address.sin_port);
+}
+
+// Whether something listens on the port by now.
+bool accepting(int port) {
+    int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool connected = connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(probe);
+    return connected;
+}
+
+std::string programDirectory() { return fs::read_symlink("/proc/self/exe").parent_path().string(); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int sectors = argc > 1 ? std::atoi(argv[1]) : kDiscSectors;
+    if (sectors < kTracks * 25) sectors = kTracks * 25;
+    std::string volta = programDirectory() + "/volta";
+    if (!fs::exists(volta)) {
+        std::fprintf(stderr, "no volta next to this program (%s)\n", volta.c_str());
+        return 1;
+    }
+    char pattern[] = "/tmp/volta-bench-XXXXXX";
+    if (!mkdtemp(pattern)) return 1;
+    fs::path dir = pattern;
+    writeImage(dir, sectors);
+    std::string images = (dir / "disc.cue").string();
+    std::printf("disc: %d sectors (%.1f minutes), %.0f MB\n", sectors, sectors / 75.0 / 60,
+                static_cast<double>(sectors) * kSectorBytes / 1e6);
+    // The remote rip needs two processes running at once; on a busy machine
+    // they wait for each other, so the load is part of the figure.
+    std::ifstream loadFile("/proc/loadavg");
+    std::string load;
+    std::getline(loadFile, load);
+    std::printf("load average: %s (%u processors)\n", load.c_str(), std::thread::hardware_concurrency());
+
+    int port = 0;
+    pid_t server = -1;
+    for (int attempt = 0; attempt < 5 && server < 0; ++attempt) {
+        port = freePort();
+        server = launch({volta, "/`" + std::to_string(port)}, dir.string(), images);
+        bool up = false;
+        for (int wait = 0; wait < 500 && !up; ++wait) {
+            if (waitpid(server, nullptr, WNOHANG) == server) break;
+            up = accepting(port);
+            if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (!up) {
+            kill(server, SIGKILL);
+            waitpid(server, nullptr, 0);
+            server = -1;
+        }
+    }
+    if (server < 0) {
+        std::fprintf(stderr, "the server did not start\n");
+        fs::remove_all(dir);
+        return 1;
+    }
+    std::string client = "/'127.0.0.1," + std::to_string(port);
+
+    // Local and remote rips take turns, so that a busy moment of the shared
+    // machine does not fall on one side only; the fastest of each counts.
+    std::printf("%-7s %12s %12s %8s  %s\n", "mode", "local s", "remote s", "ratio", "target");
+    int missed = 0;
+    for (const char* mode : {"/mb", "/mn", "/ms", "/mm"}) {
+        double local = 0;
+        double remote = 0;
+        bool copied = true;
+        for (int run = 0; run < kRuns; ++run) {
+            Measurement l = rip({volta, mode, "out", "*"}, dir / "local", images, sectors);
+            Measurement r = rip({volta, client, mode, "out", "*"}, dir / "remote", "", sectors);
+            copied = copied && l.copied && r.copied;
+            if (run == 0 || l.seconds < local) local = l.seconds;
+            if (run == 0 || r.seconds < remote) remote = r.seconds;
+        }
+        double ratio = local / remote;
+        bool met = copied && ratio >= kTarget;
+        if (!met) ++missed;
+        std::printf("%-7s %12.2f %12.2f %8.2f  remote speed >= %.1f of local: %s%s\n", mode, local, remote,
+                    ratio, kTarget, met ? "met" : "MISSED", copied ? "" : " (a copy failed)");
+    }
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+    fs::remove_all(dir);
+    return missed == 0 ? 0 : 1;
+}
