@@ -2,7 +2,6 @@
 
 #include "frontend/bitrates.h"
 #include "frontend/captions.h"
-#include "frontend/cdromcontrol.h"
 #include "frontend/clicklabel.h"
 #include "frontend/clsapistuff.h"
 #include "frontend/controltag.h"
@@ -36,6 +35,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QThread>
 #include <QTimer>
 #include <QUrlQuery>
@@ -439,7 +439,7 @@ void Form1::initialiseDisc() {
     const QStringList arguments = detectionArguments(Check1->isChecked(), Check4->isChecked(), Text1->text().toInt(),
                                                      Text2->text().toInt(), Text3->text().toInt());
     if (config.isOn(SettingKey::Eject)) {
-        CdromControl::closeTray();
+        desktop->media(Shell::Media::CloseTray);
         pause(100);
     }
     pause(100);
@@ -468,7 +468,7 @@ void Form1::initialiseDisc() {
         if (eject) pause(10);
     }
     if (outcome.beep) desktop->beep();
-    if (outcome.closeTray) CdromControl::closeTray();
+    if (outcome.closeTray) desktop->media(Shell::Media::CloseTray);
     if (outcome.ejectPause && eject) pause(10);
     Label10->setText(outcome.label10);
     for (QWidget* w : std::initializer_list<QWidget*>{Command2, Command5, Command7}) w->setEnabled(!outcome.failed);
@@ -490,7 +490,7 @@ void Form1::command6Click() {
     Command7->setEnabled(false);
     if (!tagOf(Command3).isEmpty()) return;
     saveConfiguration();
-    CdromControl::stopAudio();
+    desktop->media(Shell::Media::StopAudio);
     initialiseDisc();
     Command2->setEnabled(true);
     Command7->setEnabled(true);
@@ -584,6 +584,8 @@ void Form1::reloadPlaylist() {
 
 void Form1::selectAllClick() {
     Label11->clear();
+    // The selection display stays empty until the user clicks an entry.
+    const QSignalBlocker quiet(List1);
     for (int i = 0; i < List1->count(); ++i) {
         QListWidgetItem* item = List1->item(i);
         const bool select = !item->isSelected();

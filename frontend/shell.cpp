@@ -1,5 +1,7 @@
 #include "frontend/shell.h"
 
+#include "frontend/cdromcontrol.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QInputDialog>
@@ -40,3 +42,10 @@ std::optional<QString> DesktopShell::input(QWidget* owner, const QString& title,
 bool DesktopShell::open(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
 void DesktopShell::beep() { QApplication::beep(); }
+
+void DesktopShell::media(Media command) {
+    if (command == Media::StopAudio)
+        CdromControl::stopAudio();
+    else
+        CdromControl::closeTray();
+}

@@ -8,7 +8,7 @@
 class QWidget;
 
 // The desktop services the windows use: message boxes, the input box, the
-// shell's "Open" and the beep. Tests put a recorder in their place.
+// shell's "Open", the beep and the CD media commands. Tests put a recorder in their place.
 class Shell {
 public:
     enum class Icon { None, Information, Exclamation, Critical, Question };
@@ -25,6 +25,10 @@ public:
     // False when nothing could open the address.
     virtual bool open(const QUrl& url) = 0;
     virtual void beep() = 0;
+
+    enum class Media { StopAudio, CloseTray };
+    // The CD media commands; failures are ignored.
+    virtual void media(Media command) = 0;
 };
 
 class DesktopShell : public Shell {
@@ -36,4 +40,5 @@ public:
                                  const QString& proposal) override;
     bool open(const QUrl& url) override;
     void beep() override;
+    void media(Media command) override;
 };
