@@ -4,7 +4,10 @@
 #include "engine/output/acmconverter.h"
 #include "engine/output/encoders/ffmpeg/wmawriter.h"
 #include "engine/output/encoders/lame/bladeencoder.h"
+#include "engine/output/monitors/monitorwindows.h"
 #include "engine/output/monodownmixer.h"
+#include "engine/output/playback/audiobreaker.h"
+#include "engine/output/playback/playbackstage.h"
 #include "engine/output/waveformat.h"
 #include "engine/output/wavefilewriter.h"
 #include "engine/pipeline/biquadfilter.h"
@@ -69,8 +72,10 @@ bool makeTemporaryNames() {
 
 std::unique_ptr<AudioStage> buildStageChain(std::unique_ptr<AudioStage> tail) {
     std::unique_ptr<AudioStage> chain = std::move(tail);
-    // From the output end towards the head; the monitors and playback go
-    // behind the karaoke stage.
+    // From the output end towards the head.
+    if (options.playWhileExtracting && !prepend<PlaybackStage>(chain)) return nullptr;
+    if (options.spectrum && !prepend<SpectrumWindow>(chain)) return nullptr;
+    if (options.oscilloscope && !prepend<ScopeWindow>(chain)) return nullptr;
     if (options.karaoke && !prepend<KaraokeStage>(chain)) return nullptr;
     if (options.spread && !prepend<SpreadStage>(chain, options.spreadAmount)) return nullptr;
     if (options.reverb && !prepend<ReverbStage>(chain)) return nullptr;
@@ -97,6 +102,7 @@ std::unique_ptr<AudioStage> buildStageChain(std::unique_ptr<AudioStage> tail) {
         return nullptr;
     if (options.trimTrailing && !prepend<TrailingSilenceTrimmer>(chain)) return nullptr;
     if (options.trimLeading && !prepend<LeadingSilenceTrimmer>(chain)) return nullptr;
+    if (options.audioBreaker && !prepend<AudioBreaker>(chain)) return nullptr;
     return chain;
 }
 
