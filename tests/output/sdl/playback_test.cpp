@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -152,6 +153,69 @@ TEST_F(DiskAudio, BreakerMonitorsAndPlaybackPassEveryByteOnAndShowWhatTheyPassed
                            std::begin(scopeSeen.oldLeft)));
     EXPECT_TRUE(std::equal(std::begin(spectrum->levels.levels), std::end(spectrum->levels.levels),
                            std::begin(spectrumSeen.levels)));
+}
+
+// Rips through the program with SDL's disk driver as the audio device and
+// no display at all.
+struct RipCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    bool deviceOpens;
+    std::vector<std::string> filesWritten;
+    int lastTrack;  // tracks 1 to this one play; the device file holds the last one
+};
+
+TEST(PlaybackRip, WhatIsHeardIsWhatIsWrittenInRealTime) {
+    const RipCase cases[] = {
+        {"play and write", {"/o", "w", "1"}, true, {"w01.wav"}, 1},
+        {"play only", {"/oo", "w", "1"}, true, {}, 1},
+        {"breaker and monitors without a display",
+         {"/o", "/ob", "/oc", "/os", "w", "1:2"}, true, {"w01.wav", "w02.wav"}, 2},
+        {"no audio device", {"/o", "/ob", "w", "1"}, false, {}, 1},
+    };
+    for (const RipCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        DiscImage image(dir.path(), audioDisc({30, 25}));
+        const std::string device = c.deviceOpens ? dir.file("device.raw") : dir.file("missing/device.raw");
+        RunOptions run;
+        run.cwd = dir.path();
+        run.env = {{"VOLTA_IMAGES", image.imagesEntry()}, {"SDL_AUDIODRIVER", "disk"},
+                   {"SDL_DISKAUDIOFILE", device},        {"SDL_VIDEODRIVER", ""},
+                   {"DISPLAY", ""},                      {"WAYLAND_DISPLAY", ""}};
+        const auto start = Clock::now();
+        const RunResult result = runVolta(c.arguments, run);
+        const double seconds = secondsSince(start);
+
+        for (int track = 1; track <= 2; ++track) {
+            const std::string name = "w0" + std::to_string(track) + ".wav";
+            const bool wanted = std::find(c.filesWritten.begin(), c.filesWritten.end(), name) != c.filesWritten.end();
+            ASSERT_EQ(std::filesystem::exists(dir.file(name)), wanted) << name << "\n" << result.output;
+            if (wanted) {
+                EXPECT_EQ(wavData(dir.file(name)),
+                          image.sectors(image.trackStart(track), image.trackEnd(track) - image.trackStart(track)));
+            }
+        }
+        if (!c.deviceOpens) {
+            EXPECT_EQ(result.exitCode, 7) << result.output;
+            EXPECT_NE(result.output.find("Could Not Open Audio Device: "), std::string::npos) << result.output;
+            EXPECT_NE(result.output.find("Extraction Returned Error State\n"), std::string::npos);
+            continue;
+        }
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        const int first = image.trackStart(c.lastTrack);
+        const int sectors = image.trackEnd(c.lastTrack) - first;
+        EXPECT_EQ(withoutSilentFrames(readFile(device)), withoutSilentFrames(image.sectors(first, sectors)));
+        // Every track from the first on was played in real time.
+        EXPECT_GE(seconds, kPacing * (image.trackEnd(c.lastTrack) - image.trackStart(1)) / 75.0);
+        const std::string noWindow = "Could Not Open Monitor Window: ";
+        const size_t said = result.output.find(noWindow);
+        const bool monitors = c.lastTrack == 2;
+        EXPECT_EQ(said != std::string::npos, monitors) << result.output;
+        if (monitors) {
+            EXPECT_EQ(result.output.find(noWindow, said + 1), std::string::npos) << "once per run";
+        }
+    }
 }
 
 TEST(AudioBreakerFailure, StopsAtTheFirstPieceThatFails) {
