@@ -14,19 +14,21 @@ bool offscreenRequested() {
     return wanted && SDL_strcasestr(wanted, "offscreen") != nullptr;
 }
 
-// Set when no window can be shown: later windows of the run neither try
+// SDL's video is opened by the first window of the run and stays open:
+// SDL 2.26 falls back to its offscreen driver every second time it is
+// opened again. When no window can be shown, later windows neither try
 // again nor say so again.
-bool windowsUnavailable = false;
+enum class Video { Untried, Open, Unavailable };
+Video video = Video::Untried;
 
 void giveUp(const char* reason) {
     std::printf("Could Not Open Monitor Window: %s\n", reason);
     std::fflush(stdout);
-    windowsUnavailable = true;
+    video = Video::Unavailable;
 }
 
-// Opens the video subsystem, or says why it cannot.
 bool openVideo() {
-    if (windowsUnavailable) return false;
+    if (video != Video::Untried) return video == Video::Open;
     // Ctrl-C must still end the program rather than become a window event.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
@@ -39,6 +41,7 @@ bool openVideo() {
         giveUp("No display");
         return false;
     }
+    video = Video::Open;
     return true;
 }
 
@@ -51,7 +54,6 @@ MonitorWindow::MonitorWindow(const char* title, std::unique_ptr<AudioStage> next
     window_ = SDL_CreateWindow(title, kX, kY, kMonitorWidth, kMonitorHeight, SDL_WINDOW_SHOWN);
     if (!window_) {
         giveUp(SDL_GetError());
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return;
     }
     show();
@@ -61,7 +63,6 @@ MonitorWindow::~MonitorWindow() {
     if (!window_) return;
     SDL_HideWindow(window_);
     SDL_DestroyWindow(window_);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 int MonitorWindow::write(const uint8_t* data, int byteCount) {
