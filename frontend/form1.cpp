@@ -11,6 +11,7 @@
 #include "frontend/form2.h"
 #include "frontend/frmabout.h"
 #include "frontend/links.h"
+#include "frontend/plumaicon.h"
 #include "frontend/plumasettings.h"
 #include "frontend/programfolder.h"
 #include "frontend/stringtable.h"
@@ -106,7 +107,7 @@ Form1::Form1(PlumaSettings& settings, PlumaContext context_, std::unique_ptr<She
       apiStuff(std::make_unique<clsAPIstuff>()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(baseTitle());
-    setWindowIcon(QIcon(QStringLiteral(":/pluma/pluma.svg")));
+    setWindowIcon(plumaIcon());
     buildMenus();
     buildControls();
     setColours();
@@ -276,7 +277,7 @@ void Form1::buildControls() {
     for (QLabel* hidden : {Label1, Label6, Label7, Label12, Label13, Label2}) hidden->hide();
 
     picResource = label(central, "picResource");
-    picResource->setPixmap(QIcon(QStringLiteral(":/pluma/pluma.svg")).pixmap(48, 48));
+    picResource->setPixmap(plumaIcon().pixmap(48, 48));
     Label3 = named(new ClickLabel(QStringLiteral("PLUMA \u00b7 VOLTA"), central), "Label3");
     Label3->setCursor(Qt::PointingHandCursor);
 

@@ -2,6 +2,7 @@
 
 #include "frontend/clicklabel.h"
 #include "frontend/links.h"
+#include "frontend/plumaicon.h"
 #include "frontend/shell.h"
 #include "frontend/stringtable.h"
 #include "frontend/version.h"
@@ -51,7 +52,7 @@ frmAbout::frmAbout(Shell& shell, QString executableFolder, int languageOffset, Q
     setWindowTitle(QStringLiteral("PLUMA"));
 
     Picture1 = link(this, "Picture1", QString());
-    Picture1->setPixmap(QIcon(QStringLiteral(":/pluma/pluma.svg")).pixmap(64, 64));
+    Picture1->setPixmap(plumaIcon().pixmap(64, 64));
     lblTitle = plain(this, "lblTitle", QStringLiteral("PLUMA"));
     QFont big = lblTitle->font();
     big.setPointSizeF(big.pointSizeF() * 1.6);
