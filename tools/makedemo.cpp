@@ -2,6 +2,9 @@
 // only argument. Four short pieces of synthesised music with CD-TEXT, so
 // the demo shows names, lengths and a listing without any real disc.
 
+#include "engine/common/byteorder.h"
+#include "engine/common/msf.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -81,16 +84,17 @@ std::vector<int16_t> render(const Piece& piece) {
     return samples;
 }
 
-std::string msf(long sectors) {
+std::string msf(int sectors) {
+    Msf msf = msfOfSectors(sectors);
     char text[48];
-    std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld", sectors / 4500, sectors / 75 % 60,
-                  sectors % 75);
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", msf.minutes, msf.seconds, msf.frames);
     return text;
 }
 
 void putLittleEndian(std::vector<char>& out, int16_t sample) {
-    out.push_back(static_cast<char>(sample & 0xFF));
-    out.push_back(static_cast<char>((sample >> 8) & 0xFF));
+    uint8_t bytes[2];
+    putLittleEndian16(bytes, static_cast<uint16_t>(sample));
+    out.insert(out.end(), bytes, bytes + 2);
 }
 
 }  // namespace

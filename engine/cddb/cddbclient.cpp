@@ -1,6 +1,7 @@
 #include "engine/cddb/cddbclient.h"
 
 #include "engine/cddb/cddbcache.h"
+#include "engine/common/msf.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -11,8 +12,6 @@
 
 namespace {
 
-constexpr int kSectorsPerSecond = 75;
-constexpr int kLeadInSectors = 150;
 // A real list of matches or entry has a few hundred lines at most; a server
 // that goes on for ever is treated as a broken connection.
 constexpr int kMaxAnswerLines = 10000;

@@ -1,5 +1,6 @@
 #include "engine/control/reprocess.h"
 
+#include "engine/common/riffchunks.h"
 #include "engine/control/naming.h"
 #include "engine/control/options.h"
 #include "engine/control/progressmeter.h"
@@ -34,30 +35,24 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-uint32_t littleEndian32(const uint8_t* bytes) {
-    return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-// Walks the chunks behind the RIFF header up to "data" and leaves the file
-// at its first sample. Returns the bytes of whole stereo frames the chunk
-// really holds (a truncated file holds fewer than it declares), or -1 when
-// there is no data chunk before the end of the file. Every step moves
-// forward, and a size that points past the end is the end.
+// Finds the "data" chunk and leaves the file at its first sample. Returns
+// the bytes of whole stereo frames the chunk really holds (a truncated file
+// holds fewer than it declares), or -1 when there is no data chunk before
+// the end of the file.
 long long findSamples(std::FILE* file) {
     if (::fseeko(file, 0, SEEK_END) != 0) return -1;
     long long fileSize = ::ftello(file);
-    long long at = 12;
-    uint8_t header[8];
-    while (at + 8 <= fileSize) {
-        if (::fseeko(file, at, SEEK_SET) != 0 || std::fread(header, 1, 8, file) != 8) return -1;
-        long long size = littleEndian32(header + 4);
-        if (std::memcmp(header, "data", 4) == 0) {
-            long long available = fileSize - at - 8;
-            return (size < available ? size : available) & ~3LL;
-        }
-        at += 8 + size + (size & 1);  // chunks are padded to even sizes
-    }
-    return -1;
+    long long samples = -1;
+    auto readChunkHeader = [file](long long at, uint8_t* header) {
+        constexpr size_t kBytes = kRiffChunkHeaderBytes;
+        return ::fseeko(file, at, SEEK_SET) == 0 && std::fread(header, 1, kBytes, file) == kBytes ? 0 : 1;
+    };
+    walkRiffChunks(fileSize, readChunkHeader, [&](const RiffChunk& chunk) {
+        if (!isChunk(chunk, "data")) return false;
+        samples = std::min(chunk.size, fileSize - chunk.bodyOffset) & ~3LL;
+        return true;
+    });
+    return samples;
 }
 
 }  // namespace

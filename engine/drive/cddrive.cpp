@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/common/byteorder.h"
 #include "engine/control/textencoding.h"
 #include "engine/drive/aspi.h"
 
@@ -58,7 +59,7 @@ constexpr int kDescriptorBytes = 8;
 
 int descriptorStart(const uint8_t* toc, int k) {
     const uint8_t* p = toc + 4 + k * kDescriptorBytes + 4;
-    return static_cast<int>(static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]);
+    return static_cast<int>(readBigEndian32(p));
 }
 
 // Descriptors the drive actually returned, by the header's length field;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/common/byteorder.h"
 #include "engine/drive/cddrive.h"
 
 namespace {
@@ -72,8 +73,6 @@ void addSizeInfo(const CdTextSource& source, std::vector<uint8_t>& packs) {
         packs.insert(packs.end(), pack, pack + kPackBytes);
     }
 }
-
-uint16_t readBigEndian16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
 
 // The names of one pack type, by track number (0 for the disc).
 struct TextStream {

@@ -3,25 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/common/byteorder.h"
+#include "engine/common/msf.h"
 #include "engine/drive/aspi.h"
 #include "engine/drive/cdtext.h"
-
-namespace {
-
-void putBigEndian32(uint8_t* p, uint32_t value) {
-    p[0] = static_cast<uint8_t>(value >> 24);
-    p[1] = static_cast<uint8_t>(value >> 16);
-    p[2] = static_cast<uint8_t>(value >> 8);
-    p[3] = static_cast<uint8_t>(value);
-}
-
-void putMsf(uint8_t* p, int sectors) {
-    p[0] = static_cast<uint8_t>(sectors / 4500);
-    p[1] = static_cast<uint8_t>(sectors / 75 % 60);
-    p[2] = static_cast<uint8_t>(sectors % 75);
-}
-
-}  // namespace
 
 int ScsiDrive::startStopUnit(uint8_t operation) {
     uint8_t cdb[6] = {0x1B, lunBits(), 0, 0, operation};
@@ -63,8 +48,8 @@ int ScsiDrive::readPosition() {
 
 int ScsiDrive::playAudio(int lba, int length) {
     uint8_t cdb[10] = {0x47, lunBits()};
-    putMsf(cdb + 3, lba + 150);
-    putMsf(cdb + 6, lba + 150 + length);
+    putMsf(cdb + 3, msfOfLba(lba));
+    putMsf(cdb + 6, msfOfLba(lba + length));
     return sendCommand(cdb, sizeof cdb, nullptr, 0);
 }
 
@@ -134,9 +119,7 @@ int D8Drive::waitRead(ScsiRequest& request) { return finishRead(request); }
 int MmcDrive::startRead(ScsiRequest& request, uint8_t* buffer, int lba, int count) {
     uint8_t cdb[12] = {0xBE, static_cast<uint8_t>(lunBits() | 0x04)};
     putBigEndian32(cdb + 2, static_cast<uint32_t>(lba));
-    cdb[6] = static_cast<uint8_t>(count >> 16);
-    cdb[7] = static_cast<uint8_t>(count >> 8);
-    cdb[8] = static_cast<uint8_t>(count);
+    putBigEndian24(cdb + 6, static_cast<uint32_t>(count));
     cdb[9] = 0x10;
     startCommand(request, cdb, sizeof cdb, buffer, count);
     return 0;
@@ -147,8 +130,7 @@ int MmcDrive::waitRead(ScsiRequest& request) { return finishRead(request); }
 int NrDrive::startRead(ScsiRequest& request, uint8_t* buffer, int lba, int count) {
     uint8_t cdb[10] = {0x28, lunBits()};
     putBigEndian32(cdb + 2, static_cast<uint32_t>(lba));
-    cdb[7] = static_cast<uint8_t>(count >> 8);
-    cdb[8] = static_cast<uint8_t>(count);
+    putBigEndian16(cdb + 7, static_cast<uint32_t>(count));
     startCommand(request, cdb, sizeof cdb, buffer, count);
     return 0;
 }
@@ -166,9 +148,7 @@ int NrDrive::selectBlockLength(int bytes) {
     std::memset(modeParameters_, 0, sizeof modeParameters_);
     modeParameters_[3] = 8;
     modeParameters_[4] = bytes == kSectorBytes ? densityCode : 0;
-    modeParameters_[9] = static_cast<uint8_t>(bytes >> 16);
-    modeParameters_[10] = static_cast<uint8_t>(bytes >> 8);
-    modeParameters_[11] = static_cast<uint8_t>(bytes);
+    putBigEndian24(modeParameters_ + 9, static_cast<uint32_t>(bytes));
     uint8_t cdb[6] = {0x15, static_cast<uint8_t>(lunBits() | 0x10), 0, 0, sizeof modeParameters_};
     return sendCommand(cdb, sizeof cdb, modeParameters_, sizeof modeParameters_);
 }

@@ -1,5 +1,7 @@
 #include "engine/output/wavefilewriter.h"
 
+#include "engine/common/byteorder.h"
+
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,16 +11,6 @@ namespace {
 
 // The RIFF and data sizes are 32-bit.
 constexpr uint64_t kMaxRiffSize = 0xFFFFFFFFu;
-
-void putLe16(uint8_t* p, uint32_t value) {
-    p[0] = static_cast<uint8_t>(value);
-    p[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void putLe32(uint8_t* p, uint32_t value) {
-    putLe16(p, value);
-    putLe16(p + 2, value >> 16);
-}
 
 // Only a regular file is written: opening a FIFO would wait for a reader
 // for ever, and a device is no place for a sound file. The file is emptied
@@ -61,20 +53,20 @@ int WaveFileWriter::writeHeaderBlock() {
     const uint32_t extra = format_.extraSize;
     const uint32_t formatBytes = kWaveFormatBaseBytes + extra;
     std::memcpy(header, "RIFF", 4);
-    putLe32(header + 4, static_cast<uint32_t>(38 + extra + byteCount_));
+    putLittleEndian32(header + 4, static_cast<uint32_t>(38 + extra + byteCount_));
     std::memcpy(header + 8, "WAVEfmt ", 8);
-    putLe32(header + 16, formatBytes);
+    putLittleEndian32(header + 16, formatBytes);
     uint8_t* f = header + 20;
-    putLe16(f, format_.formatTag);
-    putLe16(f + 2, format_.channels);
-    putLe32(f + 4, format_.samplesPerSecond);
-    putLe32(f + 8, format_.averageBytesPerSecond);
-    putLe16(f + 12, format_.blockAlign);
-    putLe16(f + 14, format_.bitsPerSample);
-    putLe16(f + 16, format_.extraSize);
+    putLittleEndian16(f, format_.formatTag);
+    putLittleEndian16(f + 2, format_.channels);
+    putLittleEndian32(f + 4, format_.samplesPerSecond);
+    putLittleEndian32(f + 8, format_.averageBytesPerSecond);
+    putLittleEndian16(f + 12, format_.blockAlign);
+    putLittleEndian16(f + 14, format_.bitsPerSample);
+    putLittleEndian16(f + 16, format_.extraSize);
     std::memcpy(f + 18, format_.extra, extra);
     std::memcpy(f + formatBytes, "data", 4);
-    putLe32(f + formatBytes + 4, static_cast<uint32_t>(byteCount_));
+    putLittleEndian32(f + formatBytes + 4, static_cast<uint32_t>(byteCount_));
     const size_t size = headerBytes();
     return std::fwrite(header, 1, size, file_) == size ? 0 : 1;
 }

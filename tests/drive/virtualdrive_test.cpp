@@ -15,6 +15,7 @@
 #include "engine/drive/aspi.h"
 #include "engine/drive/scsidrive.h"
 #include "tests/support/discimage.h"
+#include "tests/support/wavfile.h"
 #include "tests/support/runvolta.h"
 
 namespace {
@@ -244,14 +245,7 @@ TEST_F(VirtualDriveTest, MotorolaWaveAndSeveralFilesReadLikeOneBinaryImage) {
     std::string all = image.sectors(0, 50);
     writeFile(dir.file("a.raw"), swapPairs(all.substr(0, 30 * kSector)));
     std::string data = all.substr(30 * kSector);
-    auto le32 = [](uint32_t v) {
-        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-    };
-    std::string wave = "RIFF" + le32(36 + 8 + static_cast<uint32_t>(data.size())) + "WAVE" +
-                       "fmt " + le32(16) + std::string("\x01\x00\x02\x00", 4) + le32(44100) +
-                       le32(176400) + std::string("\x04\x00\x10\x00", 4) + "LIST" + le32(4) +
-                       "INFO" + "data" + le32(static_cast<uint32_t>(data.size())) + data;
-    writeFile(dir.file("b.wav"), wave);
+    writeFile(dir.file("b.wav"), makeWav(data, riffChunk("LIST", "INFO")));
     writeFile(dir.file("two.cue"),
               "FILE \"a.raw\" MOTOROLA\r\n  TRACK 01 AUDIO\r\n    INDEX 01 00:00:00\r\n"
               "FILE b.wav WAVE\r\n  TRACK 02 AUDIO\r\n    INDEX 01 00:00:00\r\n");

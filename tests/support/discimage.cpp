@@ -1,5 +1,8 @@
 #include "tests/support/discimage.h"
 
+#include "engine/common/byteorder.h"
+#include "engine/common/msf.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -28,8 +31,7 @@ int triangle(int64_t position, int period, int amplitude) {
 }
 
 void putSample(std::string& out, size_t at, int value) {
-    out[at] = static_cast<char>(value & 0xFF);
-    out[at + 1] = static_cast<char>((value >> 8) & 0xFF);
+    putLittleEndian16(reinterpret_cast<uint8_t*>(&out[at]), static_cast<uint32_t>(value));
 }
 
 int bcd(int value) { return (value / 10) << 4 | (value % 10); }
@@ -37,9 +39,9 @@ int bcd(int value) { return (value / 10) << 4 | (value % 10); }
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 std::string msf(int sectors) {
+    Msf msf = msfOfSectors(sectors);
     char text[16];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", sectors / 4500, (sectors / 75) % 60,
-                  sectors % 75);
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", msf.minutes, msf.seconds, msf.frames);
     return text;
 }
 
@@ -66,10 +68,10 @@ std::string audioSectorBytes(int lba) {
 std::string dataSectorBytes(int lba) {
     std::string out(kSector, '\0');
     for (int i = 1; i <= 10; ++i) out[i] = static_cast<char>(0xFF);
-    int address = lba + 150;
-    out[12] = static_cast<char>(bcd(address / 4500));
-    out[13] = static_cast<char>(bcd((address / 75) % 60));
-    out[14] = static_cast<char>(bcd(address % 75));
+    Msf address = msfOfLba(lba);
+    out[12] = static_cast<char>(bcd(address.minutes));
+    out[13] = static_cast<char>(bcd(address.seconds));
+    out[14] = static_cast<char>(bcd(address.frames));
     out[15] = 1;
     for (int i = 0; i < 2048; ++i)
         out[16 + i] = static_cast<char>(mix(static_cast<uint32_t>(lba) * 4096U + i) & 0xFF);

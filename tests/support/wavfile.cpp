@@ -1,21 +1,18 @@
 #include "tests/support/wavfile.h"
 
+#include "engine/common/byteorder.h"
+#include "engine/common/riffchunks.h"
 #include "tests/support/runvolta.h"
 
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 
 namespace {
 
-uint32_t readLe32(const std::string& bytes, size_t at) {
-    return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
-           static_cast<uint8_t>(bytes[at + 2]) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
-}
-
 std::string le32(uint32_t value) {
     std::string out(4, '\0');
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<char>(value >> (8 * i) & 0xFF);
+    putLittleEndian32(reinterpret_cast<uint8_t*>(out.data()), value);
     return out;
 }
 
@@ -25,15 +22,22 @@ std::string le16(uint16_t value) { return le32(value).substr(0, 2); }
 
 std::string wavData(const std::string& path) {
     std::string file = readFile(path);
-    if (file.size() < 12 || file.compare(0, 4, "RIFF") != 0 || file.compare(8, 4, "WAVE") != 0)
+    const auto* bytes = reinterpret_cast<const uint8_t*>(file.data());
+    const auto fileBytes = static_cast<long long>(file.size());
+    if (fileBytes < kRiffHeaderBytes || !isWaveHeader(bytes))
         throw std::runtime_error(path + ": not a RIFF/WAVE file");
-    size_t at = 12;
-    while (at + 8 <= file.size()) {
-        uint32_t size = readLe32(file, at + 4);
-        if (file.compare(at, 4, "data") == 0) return file.substr(at + 8, size);
-        at += 8 + size + (size & 1);
-    }
-    throw std::runtime_error(path + ": no data chunk");
+    auto readChunkHeader = [bytes](long long at, uint8_t* header) {
+        std::memcpy(header, bytes + at, kRiffChunkHeaderBytes);
+        return 0;
+    };
+    std::string data;
+    int found = walkRiffChunks(fileBytes, readChunkHeader, [&](const RiffChunk& chunk) {
+        if (!isChunk(chunk, "data")) return false;
+        data = file.substr(static_cast<size_t>(chunk.bodyOffset), static_cast<size_t>(chunk.size));
+        return true;
+    });
+    if (found != 0) throw std::runtime_error(path + ": no data chunk");
+    return data;
 }
 
 std::string riffChunk(const std::string& id, const std::string& body) {

@@ -1,5 +1,7 @@
 #include "engine/drive/image/cuesheet.h"
 
+#include "engine/common/msf.h"
+
 #include <cctype>
 #include <cstdio>
 
@@ -7,7 +9,7 @@ namespace {
 
 // 100 minutes: beyond any real disc, and every address still fits the
 // one-byte minute of an MSF address.
-constexpr int kMaxDiscSectors = 100 * 60 * 75;
+constexpr int kMaxDiscSectors = 100 * kSectorsPerMinute;
 
 constexpr const char* kBlanks = " \t\r\v\f";
 
@@ -62,7 +64,7 @@ bool parseTime(const std::string& word, int& sectors) {
         !parseNumber(word.substr(first + 1, second - first - 1), 0, 59, s) ||
         !parseNumber(word.substr(second + 1), 0, 74, f))
         return false;
-    sectors = (m * 60 + s) * 75 + f;
+    sectors = sectorsOfMsf(m, s, f);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/common/riffchunks.h"
 #include "engine/drive/cdtext.h"
 #include "engine/drive/image/imagepath.h"
 
@@ -21,12 +22,6 @@ std::string directoryOf(const std::string& path) {
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? "." : path.substr(0, slash + 1);
 }
-
-uint32_t littleEndian32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16) | static_cast<uint32_t>(p[3]) << 24;
-}
-
-uint16_t littleEndian16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
 int openInput(const std::string& path) { return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); }
@@ -46,33 +41,41 @@ bool readExactly(int fd, void* out, size_t bytes, long long offset) {
 
 // Finds the PCM data of a RIFF/WAVE file; the reason on failure.
 const char* findWaveData(int fd, long long fileBytes, long long& offset, long long& bytes) {
-    uint8_t header[12];
-    if (!readExactly(fd, header, sizeof header, 0) || std::memcmp(header, "RIFF", 4) != 0 ||
-        std::memcmp(header + 8, "WAVE", 4) != 0)
-        return "not a RIFF/WAVE file";
+    uint8_t header[kRiffHeaderBytes];
+    if (!readExactly(fd, header, sizeof header, 0) || !isWaveHeader(header)) return "not a RIFF/WAVE file";
+    const char* failure = "no data chunk";
     bool formatSeen = false;
-    long long at = 12;
-    for (int chunks = 0; chunks < 1000 && at + 8 <= fileBytes; ++chunks) {
-        uint8_t chunk[8];
-        if (!readExactly(fd, chunk, sizeof chunk, at)) break;
-        long long size = littleEndian32(chunk + 4);
-        if (std::memcmp(chunk, "fmt ", 4) == 0) {
+    int chunks = 0;
+    auto readChunkHeader = [fd](long long at, uint8_t* chunkHeader) {
+        return readExactly(fd, chunkHeader, kRiffChunkHeaderBytes, at) ? 0 : 1;
+    };
+    walkRiffChunks(fileBytes, readChunkHeader, [&](const RiffChunk& chunk) {
+        if (++chunks > 1000) return true;
+        if (isChunk(chunk, "fmt ")) {
             uint8_t format[16];
-            if (size < 16 || !readExactly(fd, format, sizeof format, at + 8))
-                return "broken fmt chunk";
-            if (littleEndian16(format) != 1 || littleEndian16(format + 2) != 2 ||
-                littleEndian32(format + 4) != 44100 || littleEndian16(format + 14) != 16)
-                return "not 16-bit stereo 44.1 kHz PCM";
+            if (chunk.size < 16 || !readExactly(fd, format, sizeof format, chunk.bodyOffset)) {
+                failure = "broken fmt chunk";
+                return true;
+            }
+            if (readLittleEndian16(format) != 1 || readLittleEndian16(format + 2) != 2 ||
+                readLittleEndian32(format + 4) != 44100 || readLittleEndian16(format + 14) != 16) {
+                failure = "not 16-bit stereo 44.1 kHz PCM";
+                return true;
+            }
             formatSeen = true;
-        } else if (std::memcmp(chunk, "data", 4) == 0) {
-            if (!formatSeen) return "data chunk before the fmt chunk";
-            offset = at + 8;
-            bytes = std::min(size, fileBytes - offset);
-            return nullptr;
+            return false;
         }
-        at += 8 + size + (size & 1);
-    }
-    return "no data chunk";
+        if (!isChunk(chunk, "data")) return false;
+        if (!formatSeen) {
+            failure = "data chunk before the fmt chunk";
+            return true;
+        }
+        offset = chunk.bodyOffset;
+        bytes = std::min(chunk.size, fileBytes - offset);
+        failure = nullptr;
+        return true;
+    });
+    return failure;
 }
 
 }  // namespace

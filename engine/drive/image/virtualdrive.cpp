@@ -1,5 +1,7 @@
 #include "engine/drive/image/virtualdrive.h"
 
+#include "engine/common/byteorder.h"
+#include "engine/common/msf.h"
 #include "engine/drive/drivefamily.h"
 
 #include <algorithm>
@@ -30,36 +32,15 @@ constexpr int kInvalidParameterField = 0x26;
 constexpr int kSequenceError = 0x2C;
 constexpr int kIllegalModeForTrack = 0x64;
 
-int bigEndian32(const uint8_t* p) {
-    return static_cast<int>(static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]);
-}
-int bigEndian24(const uint8_t* p) { return p[0] << 16 | p[1] << 8 | p[2]; }
-int bigEndian16(const uint8_t* p) { return p[0] << 8 | p[1]; }
-
-void putBigEndian32(uint8_t* p, int value) {
-    uint32_t v = static_cast<uint32_t>(value);
-    p[0] = static_cast<uint8_t>(v >> 24);
-    p[1] = static_cast<uint8_t>(v >> 16);
-    p[2] = static_cast<uint8_t>(v >> 8);
-    p[3] = static_cast<uint8_t>(v);
-}
-
-void putBigEndian16(uint8_t* p, int value) {
-    p[0] = static_cast<uint8_t>(value >> 8);
-    p[1] = static_cast<uint8_t>(value);
-}
-
-// An address as 0, M, S, F (with the 150-sector lead-in offset when asked).
-void putMsf(uint8_t* p, int sectors) {
+// A four-byte address field: 0, M, S, F.
+void putMsfField(uint8_t* p, Msf msf) {
     p[0] = 0;
-    p[1] = static_cast<uint8_t>(sectors / 4500);
-    p[2] = static_cast<uint8_t>(sectors / 75 % 60);
-    p[3] = static_cast<uint8_t>(sectors % 75);
+    putMsf(p + 1, msf);
 }
 
 void putAddress(uint8_t* p, int lba, bool msf) {
     if (msf)
-        putMsf(p, lba + 150);
+        putMsfField(p, msfOfLba(lba));
     else
         putBigEndian32(p, lba);
 }
@@ -233,7 +214,7 @@ uint8_t VirtualDrive::readToc(RequestBlock& block) {
     if (!hasMedium()) return checkCondition(block, kNotReady, kMediumNotPresent);
     const uint8_t* cdb = block.cdb;
     int format = cdb[2] & 0x0F;
-    int allocation = bigEndian16(cdb + 7);
+    int allocation = readBigEndian16(cdb + 7);
     if (format == 5) {
         const std::vector<uint8_t>& packs = disc_->cdTextPacks();
         if (settings_.noCdText || packs.empty())
@@ -337,8 +318,8 @@ uint8_t VirtualDrive::readUserData(RequestBlock& block, int lba, int count) {
 uint8_t VirtualDrive::readCd(RequestBlock& block) {
     const uint8_t* cdb = block.cdb;
     int expected = (cdb[1] >> 2) & 0x07;
-    int lba = bigEndian32(cdb + 2);
-    int count = bigEndian24(cdb + 6);
+    int lba = readBigEndian32(cdb + 2);
+    int count = readBigEndian24(cdb + 6);
     int fields = cdb[9] & 0xF8;
     if (cdb[10] != 0 || (fields != 0x10 && fields != 0xF8))
         return checkCondition(block, kIllegalRequest, kInvalidCdbField);
@@ -365,12 +346,12 @@ uint8_t VirtualDrive::readCd(RequestBlock& block) {
 
 uint8_t VirtualDrive::readD8(RequestBlock& block) {
     if (block.cdb[10] != 0) return checkCondition(block, kIllegalRequest, kInvalidCdbField);
-    return readAudio(block, bigEndian32(block.cdb + 2), bigEndian32(block.cdb + 6), false);
+    return readAudio(block, readBigEndian32(block.cdb + 2), readBigEndian32(block.cdb + 6), false);
 }
 
 uint8_t VirtualDrive::read10(RequestBlock& block) {
-    int lba = bigEndian32(block.cdb + 2);
-    int count = bigEndian16(block.cdb + 7);
+    int lba = readBigEndian32(block.cdb + 2);
+    int count = readBigEndian16(block.cdb + 7);
     // Drives of this kind deliver audio in the disc's own byte order.
     if (blockLength_ == kSector) return readAudio(block, lba, count, true);
     for (int k = 0; k < count; ++k) {
@@ -387,7 +368,7 @@ uint8_t VirtualDrive::modeSelect(RequestBlock& block) {
     if (length == 0) return kStatusComplete;
     if (length < 12 || list[3] != 8)
         return checkCondition(block, kIllegalRequest, kInvalidParameterField);
-    int blockLength = bigEndian24(list + 9);
+    int blockLength = readBigEndian24(list + 9);
     if (blockLength != kSector && blockLength != kUserData)
         return checkCondition(block, kIllegalRequest, kInvalidParameterField);
     blockLength_ = blockLength;
@@ -415,8 +396,8 @@ int VirtualDrive::playPosition() {
 uint8_t VirtualDrive::playAudioMsf(RequestBlock& block) {
     if (!hasMedium()) return checkCondition(block, kNotReady, kMediumNotPresent);
     const uint8_t* cdb = block.cdb;
-    int start = (cdb[3] * 60 + cdb[4]) * 75 + cdb[5] - 150;
-    int end = (cdb[6] * 60 + cdb[7]) * 75 + cdb[8] - 150;
+    int start = lbaOfMsf(cdb[3], cdb[4], cdb[5]);
+    int end = lbaOfMsf(cdb[6], cdb[7], cdb[8]);
     if (start == end) return kStatusComplete;
     if (start < 0 || start > end || end > disc_->leadOut())
         return checkCondition(block, kIllegalRequest, kLbaOutOfRange);
@@ -462,7 +443,7 @@ uint8_t VirtualDrive::readSubChannel(RequestBlock& block) {
             data[1] = 0x15;
             break;
     }
-    if (!subQ) return reply(block, data, 4, bigEndian16(cdb + 7));
+    if (!subQ) return reply(block, data, 4, readBigEndian16(cdb + 7));
     const DiscTrack& track = disc_->trackAt(position);
     data[3] = 12;
     data[4] = 0x01;
@@ -472,10 +453,10 @@ uint8_t VirtualDrive::readSubChannel(RequestBlock& block) {
     putAddress(data + 8, position, msf);
     int relative = position - track.start;
     if (msf)
-        putMsf(data + 12, std::abs(relative));  // a gap counts down to the track
+        putMsfField(data + 12, msfOfSectors(std::abs(relative)));  // a gap counts down to the track
     else
         putBigEndian32(data + 12, relative);
-    return reply(block, data, sizeof data, bigEndian16(cdb + 7));
+    return reply(block, data, sizeof data, readBigEndian16(cdb + 7));
 }
 
 int loadVirtualDrives(const char* list, HostAdapter& host, std::string& failure) {
