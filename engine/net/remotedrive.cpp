@@ -1,19 +1,12 @@
 #include "engine/net/remotedrive.h"
 
+#include "engine/common/byteorder.h"
 #include "engine/net/linesocket.h"
 #include "engine/net/protocol.h"
 
 #include <cstring>
 
 namespace {
-
-void putBigEndian32(uint8_t* at, int value) {
-    uint32_t bits = static_cast<uint32_t>(value);
-    at[0] = static_cast<uint8_t>(bits >> 24);
-    at[1] = static_cast<uint8_t>(bits >> 16);
-    at[2] = static_cast<uint8_t>(bits >> 8);
-    at[3] = static_cast<uint8_t>(bits);
-}
 
 constexpr int kLeadOutTrack = 0xAA;
 constexpr int kDescriptorBytes = 8;
