@@ -84,7 +84,8 @@ TEST(MonitorWindows, EachJobShowsBothWindowsWhileItRunsAndRemovesThemAfter) {
     RunOptions run;
     run.cwd = dir.path();
     run.env = {{"VOLTA_IMAGES", image.imagesEntry("speed=1")}, {"DISPLAY", display.name()},
-               {"SDL_VIDEODRIVER", ""}, {"WAYLAND_DISPLAY", ""}};
+               {"SDL_VIDEODRIVER", ""}, {"WAYLAND_DISPLAY", ""},
+               {"LSAN_OPTIONS", "suppressions=" VOLTA_LSAN_SUPPRESSIONS}};
     std::atomic<bool> done = false;
     RunResult result;
     std::thread rip([&] {
