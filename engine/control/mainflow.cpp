@@ -22,6 +22,7 @@
 #include "engine/net/linesocket.h"
 #include "engine/net/protocol.h"
 #include "engine/net/remotedrive.h"
+#include "engine/output/acmformats.h"
 #include "engine/output/externalencoder.h"
 #include "engine/output/waveformat.h"
 
@@ -190,6 +191,26 @@ int checkCommandLine(int argc) {
     return kContinue;
 }
 
+// CD audio as it is, or the format the user picks from the ACM layer's
+// list; a run that writes nothing asks for nothing.
+void chooseOutputFormat() {
+    const bool writes = (options.jobCount > 0 || options.fileSpecCount > 0) && options.globalMode != DistributedServer;
+    if (!options.useAcm || !writes) {
+        setPcmOutputFormat();
+        return;
+    }
+    outputFormat = WaveFormat{};
+    AcmFormatChoose choose;
+    choose.structureSize = sizeof choose;
+    choose.format = &outputFormat;
+    choose.formatSize = sizeof outputFormat;
+    choose.title = "Select Output Format";
+    if (acmFormatChooseA(choose) != 0) {
+        currentDrive.reset();
+        fatalExit(kExitAcmCancelled, "ACM Format Choose was cancelled");
+    }
+}
+
 }  // namespace
 
 int runMain(int argc, char** argv) {
@@ -210,7 +231,7 @@ int runMain(int argc, char** argv) {
     if (identify && options.listToc) printToc();
     if (int code = checkCommandLine(argc); code != kContinue) return code;
     if (options.globalMode == Standalone && options.cdPlayerMode) return playCd();
-    setPcmOutputFormat();
+    chooseOutputFormat();
     if (int code = enterCddaMode(); code != kContinue) return code;
     int result = options.globalMode == DistributedServer ? runDistributedServer(*currentDrive, aspiLibrary())
                                                          : runJobQueue();

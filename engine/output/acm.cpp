@@ -1,21 +1,42 @@
 #include "engine/output/acm.h"
 
+#include "engine/common/byteorder.h"
+#include "engine/output/acmformats.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
 #include <libavutil/samplefmt.h>
 #include <libswresample/swresample.h>
 }
 
+// A stream converts between linear formats through the resampler, or
+// encodes 16-bit PCM into a compressed format through a codec.
 struct AcmStream {
     WaveFormat source;
     WaveFormat destination;
     SwrContext* resampler = nullptr;  // none between identical formats
+    std::vector<uint8_t> wide;        // 32-bit samples on their way to 24 bits
 
-    ~AcmStream() { swr_free(&resampler); }
+    AVCodecContext* encoder = nullptr;
+    AVFrame* frame = nullptr;
+    AVPacket* packet = nullptr;
+    int held = 0;  // sample frames waiting in `frame`
+    int64_t position = 0;
+    std::vector<uint8_t> encoded;  // codec output not yet handed out
+
+    ~AcmStream() {
+        swr_free(&resampler);
+        av_frame_free(&frame);
+        av_packet_free(&packet);
+        avcodec_free_context(&encoder);
+    }
 };
 
 void AcmStreamCloser::operator()(AcmStream* stream) const {
@@ -27,12 +48,16 @@ namespace {
 constexpr int kMaxChannels = 8;
 constexpr uint32_t kMaxSampleRate = 768000;
 
+// 24-bit samples go through the resampler as 32-bit ones.
 AVSampleFormat sampleFormatOf(const WaveFormat& format) {
+    if (format.formatTag == kWaveFormatIeeeFloat)
+        return format.bitsPerSample == 32 ? AV_SAMPLE_FMT_FLT : AV_SAMPLE_FMT_NONE;
     switch (format.bitsPerSample) {
     case 8:
         return AV_SAMPLE_FMT_U8;
     case 16:
         return AV_SAMPLE_FMT_S16;
+    case 24:
     case 32:
         return AV_SAMPLE_FMT_S32;
     default:
@@ -41,15 +66,161 @@ AVSampleFormat sampleFormatOf(const WaveFormat& format) {
 }
 
 bool isSupportedPcm(const WaveFormat& format) {
-    return format.formatTag == kWaveFormatPcm && format.channels >= 1 && format.channels <= kMaxChannels &&
-           format.samplesPerSecond >= 1 && format.samplesPerSecond <= kMaxSampleRate &&
-           sampleFormatOf(format) != AV_SAMPLE_FMT_NONE &&
+    return (format.formatTag == kWaveFormatPcm || format.formatTag == kWaveFormatIeeeFloat) &&
+           format.channels >= 1 && format.channels <= kMaxChannels && format.samplesPerSecond >= 1 &&
+           format.samplesPerSecond <= kMaxSampleRate && sampleFormatOf(format) != AV_SAMPLE_FMT_NONE &&
            format.blockAlign == format.channels * format.bitsPerSample / 8;
 }
 
 bool sameSamples(const WaveFormat& a, const WaveFormat& b) {
-    return a.channels == b.channels && a.samplesPerSecond == b.samplesPerSecond &&
+    return a.formatTag == b.formatTag && a.channels == b.channels && a.samplesPerSecond == b.samplesPerSecond &&
            a.bitsPerSample == b.bitsPerSample;
+}
+
+// The codec that writes `format`, or none for the formats we cannot write.
+const AVCodec* encoderFor(const WaveFormat& format) {
+    switch (format.formatTag) {
+    case kWaveFormatAlaw: return avcodec_find_encoder(AV_CODEC_ID_PCM_ALAW);
+    case kWaveFormatMulaw: return avcodec_find_encoder(AV_CODEC_ID_PCM_MULAW);
+    case kWaveFormatImaAdpcm: return avcodec_find_encoder(AV_CODEC_ID_ADPCM_IMA_WAV);
+    case kWaveFormatMsAdpcm: return avcodec_find_encoder(AV_CODEC_ID_ADPCM_MS);
+    case kWaveFormatMpegLayer3: return avcodec_find_encoder_by_name("libmp3lame");
+    default: return nullptr;
+    }
+}
+
+// Samples per channel in one block the codec encodes; 0 for any number.
+uint32_t samplesPerBlock(const WaveFormat& format) {
+    if (format.formatTag == kWaveFormatImaAdpcm || format.formatTag == kWaveFormatMsAdpcm)
+        return readLittleEndian16(format.extra);
+    return 0;
+}
+
+// ADPCM records carry their block length; without it no block fits.
+bool isEncodable(const WaveFormat& format) {
+    const bool adpcm = format.formatTag == kWaveFormatImaAdpcm || format.formatTag == kWaveFormatMsAdpcm;
+    return encoderFor(format) && (!adpcm || samplesPerBlock(format) > 0) && format.channels >= 1 &&
+           format.channels <= 2 && format.samplesPerSecond >= 1 &&
+           format.samplesPerSecond <= kMaxSampleRate && format.blockAlign > 0;
+}
+
+// What the codec takes: 16-bit PCM of the format's rate and channels.
+WaveFormat encoderInput(const WaveFormat& format) {
+    WaveFormat input = pcmFormat(format.channels);
+    input.samplesPerSecond = format.samplesPerSecond;
+    input.averageBytesPerSecond = input.samplesPerSecond * input.blockAlign;
+    return input;
+}
+
+constexpr int kCompandedFrameSamples = 1024;
+
+int openEncoder(AcmStream& stream) {
+    const WaveFormat& format = stream.destination;
+    const AVCodec* codec = encoderFor(format);
+    stream.encoder = avcodec_alloc_context3(codec);
+    stream.frame = av_frame_alloc();
+    stream.packet = av_packet_alloc();
+    if (!stream.encoder || !stream.frame || !stream.packet) return kAcmNoMemory;
+    AVCodecContext* encoder = stream.encoder;
+    encoder->sample_rate = static_cast<int>(format.samplesPerSecond);
+    encoder->time_base = AVRational{1, encoder->sample_rate};
+    av_channel_layout_default(&encoder->ch_layout, format.channels);
+    encoder->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+    if (format.formatTag == kWaveFormatMpegLayer3) {
+        encoder->bit_rate = static_cast<int64_t>(format.averageBytesPerSecond) * 8;
+    }
+    if (samplesPerBlock(format) > 0) av_opt_set_int(encoder->priv_data, "block_size", format.blockAlign, 0);
+    if (avcodec_open2(encoder, codec, nullptr) < 0) return kAcmNotPossible;
+    // The blocks must be the ones the file's header describes.
+    const uint32_t block = samplesPerBlock(format);
+    if (block > 0 && (encoder->block_align != format.blockAlign || encoder->frame_size != static_cast<int>(block)))
+        return kAcmNotPossible;
+    AVFrame* frame = stream.frame;
+    frame->nb_samples = encoder->frame_size > 0 ? encoder->frame_size : kCompandedFrameSamples;
+    frame->format = encoder->sample_fmt;
+    frame->sample_rate = encoder->sample_rate;
+    if (av_channel_layout_copy(&frame->ch_layout, &encoder->ch_layout) < 0 || av_frame_get_buffer(frame, 0) < 0)
+        return kAcmNoMemory;
+    return kAcmOk;
+}
+
+// Moves `frames` interleaved 16-bit sample frames into the codec's frame.
+void takeSamples(AcmStream& stream, const uint8_t* source, int frames) {
+    AVFrame* frame = stream.frame;
+    const int channels = stream.destination.channels;
+    const auto format = static_cast<AVSampleFormat>(frame->format);
+    const bool planar = av_sample_fmt_is_planar(format);
+    for (int f = 0; f < frames; ++f) {
+        for (int c = 0; c < channels; ++c) {
+            int16_t sample;
+            std::memcpy(&sample, source + 2 * (f * channels + c), 2);
+            const int index = stream.held + f;
+            uint8_t* plane = frame->data[planar ? c : 0];
+            const int at = planar ? index : index * channels + c;
+            switch (format) {
+            case AV_SAMPLE_FMT_S16:
+            case AV_SAMPLE_FMT_S16P: reinterpret_cast<int16_t*>(plane)[at] = sample; break;
+            case AV_SAMPLE_FMT_S32P: reinterpret_cast<int32_t*>(plane)[at] = int32_t{sample} * 65536; break;
+            case AV_SAMPLE_FMT_FLTP: reinterpret_cast<float*>(plane)[at] = sample / 32768.0f; break;
+            default: break;
+            }
+        }
+    }
+    stream.held += frames;
+}
+
+// Sends `frame` (none: the end) and keeps every packet the codec returns.
+int encodeFrame(AcmStream& stream, AVFrame* frame) {
+    if (avcodec_send_frame(stream.encoder, frame) < 0) return kAcmNotPossible;
+    for (;;) {
+        const int received = avcodec_receive_packet(stream.encoder, stream.packet);
+        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return kAcmOk;
+        if (received < 0) return kAcmNotPossible;
+        stream.encoded.insert(stream.encoded.end(), stream.packet->data, stream.packet->data + stream.packet->size);
+        av_packet_unref(stream.packet);
+    }
+}
+
+int encodeHeld(AcmStream& stream) {
+    AVFrame* frame = stream.frame;
+    const int full = frame->nb_samples;
+    frame->nb_samples = stream.held;
+    frame->pts = stream.position;
+    stream.position += stream.held;
+    stream.held = 0;
+    const int result = encodeFrame(stream, frame);
+    frame->nb_samples = full;
+    return result;
+}
+
+int convertEncode(AcmStream& stream, AcmStreamHeader& header, bool end) {
+    const int inAlign = stream.source.blockAlign;
+    int frames = static_cast<int>(header.sourceLength / inAlign);
+    const uint8_t* source = header.source;
+    while (frames > 0) {
+        if (av_frame_make_writable(stream.frame) < 0) return kAcmNoMemory;
+        const int piece = std::min(frames, stream.frame->nb_samples - stream.held);
+        takeSamples(stream, source, piece);
+        source += piece * inAlign;
+        frames -= piece;
+        header.sourceLengthUsed += piece * inAlign;
+        if (stream.held == stream.frame->nb_samples && encodeHeld(stream) != kAcmOk) return kAcmNotPossible;
+    }
+    if (end) {
+        if (stream.held > 0 && encodeHeld(stream) != kAcmOk) return kAcmNotPossible;
+        if (encodeFrame(stream, nullptr) != kAcmOk) return kAcmNotPossible;
+    }
+    const size_t bytes = std::min<size_t>(stream.encoded.size(), header.destinationLength);
+    if (end && bytes < stream.encoded.size()) return kAcmNotPossible;
+    if (bytes > 0) std::memcpy(header.destination, stream.encoded.data(), bytes);
+    stream.encoded.erase(stream.encoded.begin(), stream.encoded.begin() + static_cast<std::ptrdiff_t>(bytes));
+    header.destinationLengthUsed = static_cast<uint32_t>(bytes);
+    return kAcmOk;
+}
+
+// Keeps the upper three bytes of each 32-bit sample.
+void packTo24Bits(const uint8_t* wide, uint8_t* packed, size_t samples) {
+    for (size_t i = 0; i < samples; ++i) std::memcpy(packed + 3 * i, wide + 4 * i + 1, 3);
 }
 
 SwrContext* createResampler(const WaveFormat& source, const WaveFormat& destination) {
@@ -79,7 +250,7 @@ int convertCopy(const AcmStream& stream, AcmStreamHeader& header) {
     return kAcmOk;
 }
 
-int convertResample(const AcmStream& stream, AcmStreamHeader& header, bool end) {
+int convertResample(AcmStream& stream, AcmStreamHeader& header, bool end) {
     SwrContext* resampler = stream.resampler;
     const int inAlign = stream.source.blockAlign;
     const int outAlign = stream.destination.blockAlign;
@@ -93,7 +264,15 @@ int convertResample(const AcmStream& stream, AcmStreamHeader& header, bool end) 
         if (bound <= capacity || inFrames == 0) break;
         inFrames = std::max(0, static_cast<int>(static_cast<int64_t>(inFrames) * capacity / bound) - 1);
     }
-    uint8_t* out = header.destination;
+    const bool packed24 = stream.destination.bitsPerSample == 24;
+    const int wideAlign = 4 * stream.destination.channels;
+    uint8_t* target = header.destination;
+    if (packed24) {
+        if (stream.wide.size() < static_cast<size_t>(capacity) * wideAlign) return kAcmInvalidParameter;
+        target = stream.wide.data();
+    }
+    const int targetAlign = packed24 ? wideAlign : outAlign;
+    uint8_t* out = target;
     const uint8_t* in = header.source;
     int produced = 0;
     if (inFrames > 0) {
@@ -101,11 +280,12 @@ int convertResample(const AcmStream& stream, AcmStreamHeader& header, bool end) 
         if (produced < 0) return kAcmNotPossible;
     }
     if (end && produced < capacity) {
-        uint8_t* rest = header.destination + produced * outAlign;
+        uint8_t* rest = target + produced * targetAlign;
         const int drained = swr_convert(resampler, &rest, capacity - produced, nullptr, 0);
         if (drained < 0) return kAcmNotPossible;
         produced += drained;
     }
+    if (packed24) packTo24Bits(target, header.destination, static_cast<size_t>(produced) * stream.destination.channels);
     header.sourceLengthUsed = static_cast<uint32_t>(inFrames * inAlign);
     header.destinationLengthUsed = static_cast<uint32_t>(produced * outAlign);
     return kAcmOk;
@@ -119,7 +299,17 @@ int acmFormatSuggest(const WaveFormat& source, WaveFormat& destination, uint32_t
     if ((flags & ~ACM_FORMATSUGGESTF_WFORMATTAG) != 0) return kAcmInvalidFlag;
     if ((flags & ACM_FORMATSUGGESTF_WFORMATTAG) && destination.formatTag != kWaveFormatPcm)
         return kAcmNotPossible;
+    if (isEncodable(source)) {
+        const WaveFormat input = encoderInput(source);
+        std::memcpy(&destination, &input, kWaveFormatBaseBytes);
+        return kAcmOk;
+    }
     if (!isSupportedPcm(source)) return kAcmNotPossible;
+    if (source.formatTag == kWaveFormatIeeeFloat) {
+        const WaveFormat input = encoderInput(source);
+        std::memcpy(&destination, &input, kWaveFormatBaseBytes);
+        return kAcmOk;
+    }
     destination.formatTag = kWaveFormatPcm;
     destination.channels = source.channels;
     destination.samplesPerSecond = source.samplesPerSecond;
@@ -133,10 +323,19 @@ int acmFormatSuggest(const WaveFormat& source, WaveFormat& destination, uint32_t
 int acmStreamOpen(AcmStreamHandle& stream, const WaveFormat& source, const WaveFormat& destination,
                   uint32_t flags) {
     if ((flags & ~ACM_STREAMOPENF_NONREALTIME) != 0) return kAcmInvalidFlag;
-    if (!isSupportedPcm(source) || !isSupportedPcm(destination)) return kAcmNotPossible;
-    AcmStreamHandle opened(new (std::nothrow) AcmStream{source, destination});
+    if (!isSupportedPcm(source)) return kAcmNotPossible;
+    AcmStreamHandle opened(new (std::nothrow) AcmStream);
     if (!opened) return kAcmNoMemory;
-    if (!sameSamples(source, destination)) {
+    opened->source = source;
+    opened->destination = destination;
+    if (isEncodable(destination)) {
+        const WaveFormat input = encoderInput(destination);
+        if (std::memcmp(&input, &source, kWaveFormatBaseBytes - 2) != 0) return kAcmNotPossible;
+        const int result = openEncoder(*opened);
+        if (result != kAcmOk) return result;
+    } else if (!isSupportedPcm(destination)) {
+        return kAcmNotPossible;
+    } else if (!sameSamples(source, destination)) {
         opened->resampler = createResampler(source, destination);
         if (!opened->resampler) return kAcmNotPossible;
     }
@@ -146,6 +345,9 @@ int acmStreamOpen(AcmStreamHandle& stream, const WaveFormat& source, const WaveF
 
 int acmStreamPrepareHeader(AcmStream* stream, AcmStreamHeader& header) {
     if (!stream || header.structureSize != sizeof header || !header.destination) return kAcmInvalidParameter;
+    const WaveFormat& destination = stream->destination;
+    if (stream->resampler && destination.bitsPerSample == 24)
+        stream->wide.resize(header.destinationLength / destination.blockAlign * 4u * destination.channels);
     header.prepared = true;
     return kAcmOk;
 }
@@ -157,6 +359,7 @@ int acmStreamConvert(AcmStream* stream, AcmStreamHeader& header, uint32_t flags)
     if (header.sourceLength > 0 && !header.source) return kAcmInvalidParameter;
     header.sourceLengthUsed = 0;
     header.destinationLengthUsed = 0;
+    if (stream->encoder) return convertEncode(*stream, header, (flags & ACM_STREAMCONVERTF_END) != 0);
     if (!stream->resampler) return convertCopy(*stream, header);
     return convertResample(*stream, header, (flags & ACM_STREAMCONVERTF_END) != 0);
 }
@@ -175,5 +378,5 @@ int acmStreamClose(AcmStreamHandle& stream) {
 }
 
 bool acmStreamIsCopy(const AcmStream* stream) {
-    return stream && !stream->resampler;
+    return stream && !stream->resampler && !stream->encoder;
 }

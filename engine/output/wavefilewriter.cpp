@@ -1,6 +1,7 @@
 #include "engine/output/wavefilewriter.h"
 
 #include "engine/common/byteorder.h"
+#include "engine/output/acmformats.h"
 
 #include <cstring>
 #include <fcntl.h>
@@ -44,8 +45,12 @@ WaveFileWriter::~WaveFileWriter() {
     if (file_) std::fclose(file_);
 }
 
+bool WaveFileWriter::hasFactChunk() const {
+    return format_.formatTag != kWaveFormatPcm;
+}
+
 int WaveFileWriter::headerBytes() const {
-    return 20 + kWaveFormatBaseBytes + format_.extraSize + 8;
+    return 20 + kWaveFormatBaseBytes + format_.extraSize + (hasFactChunk() ? kFactChunkBytes : 0) + 8;
 }
 
 int WaveFileWriter::writeHeaderBlock() {
@@ -53,7 +58,7 @@ int WaveFileWriter::writeHeaderBlock() {
     const uint32_t extra = format_.extraSize;
     const uint32_t formatBytes = kWaveFormatBaseBytes + extra;
     std::memcpy(header, "RIFF", 4);
-    putLittleEndian32(header + 4, static_cast<uint32_t>(38 + extra + byteCount_));
+    putLittleEndian32(header + 4, static_cast<uint32_t>(headerBytes() - 8 + byteCount_));
     std::memcpy(header + 8, "WAVEfmt ", 8);
     putLittleEndian32(header + 16, formatBytes);
     uint8_t* f = header + 20;
@@ -65,8 +70,15 @@ int WaveFileWriter::writeHeaderBlock() {
     putLittleEndian16(f + 14, format_.bitsPerSample);
     putLittleEndian16(f + 16, format_.extraSize);
     std::memcpy(f + 18, format_.extra, extra);
-    std::memcpy(f + formatBytes, "data", 4);
-    putLittleEndian32(f + formatBytes + 4, static_cast<uint32_t>(byteCount_));
+    uint8_t* chunk = f + formatBytes;
+    if (hasFactChunk()) {
+        std::memcpy(chunk, "fact", 4);
+        putLittleEndian32(chunk + 4, 4);
+        putLittleEndian32(chunk + 8, sampleFramesIn(format_, byteCount_));
+        chunk += kFactChunkBytes;
+    }
+    std::memcpy(chunk, "data", 4);
+    putLittleEndian32(chunk + 4, static_cast<uint32_t>(byteCount_));
     const size_t size = headerBytes();
     return std::fwrite(header, 1, size, file_) == size ? 0 : 1;
 }

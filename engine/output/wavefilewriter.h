@@ -16,11 +16,15 @@ public:
     int open() override;
 
     static constexpr int kPathCapacity = 1024;
-    // "RIFF", size, "WAVE", "fmt ", size, the format, "data", size.
-    static constexpr int kMaxHeaderBytes = 20 + kWaveFormatBaseBytes + kWaveFormatExtraCapacity + 8;
+    // "RIFF", size, "WAVE", "fmt ", size, the format, "fact" with the
+    // sample count of a compressed format, "data", size.
+    static constexpr int kFactChunkBytes = 12;
+    static constexpr int kMaxHeaderBytes =
+        20 + kWaveFormatBaseBytes + kWaveFormatExtraCapacity + kFactChunkBytes + 8;
 
 private:
     int headerBytes() const;
+    bool hasFactChunk() const;
     int writeHeaderBlock();
 
     uint64_t byteCount_ = 0;

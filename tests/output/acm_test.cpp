@@ -70,9 +70,9 @@ TEST(AcmFormatSuggest, FailsWhereNoPcmConversionExists) {
     WaveFormat suggested = {};
     suggested.formatTag = kWaveFormatPcm;
     WaveFormat compressed = pcm(2, 44100, 16);
-    compressed.formatTag = 0x55;
+    compressed.formatTag = 0x0161;  // Windows Media Audio: not written in WAV files
     EXPECT_NE(acmFormatSuggest(compressed, suggested, sizeof suggested, ACM_FORMATSUGGESTF_WFORMATTAG), 0);
-    EXPECT_NE(acmFormatSuggest(pcm(2, 44100, 24), suggested, sizeof suggested, ACM_FORMATSUGGESTF_WFORMATTAG),
+    EXPECT_NE(acmFormatSuggest(pcm(2, 44100, 12), suggested, sizeof suggested, ACM_FORMATSUGGESTF_WFORMATTAG),
               0);
     EXPECT_NE(acmFormatSuggest(pcm(2, 44100, 16), suggested, 16, ACM_FORMATSUGGESTF_WFORMATTAG), 0);
     suggested.formatTag = 0x55;

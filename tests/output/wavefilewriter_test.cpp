@@ -65,6 +65,7 @@ TEST(WaveFileWriter, HeaderIsPatchedWithTheDataSizeAtClose) {
     EXPECT_EQ(file.substr(46), std::string(second.begin(), second.end()));
 }
 
+// A compressed format also gets the fact chunk with its sample count.
 TEST(WaveFileWriter, NonPcmFormatCarriesItsExtraBytes) {
     TempDir dir;
     WaveFormat format = {};
@@ -84,10 +85,10 @@ TEST(WaveFileWriter, NonPcmFormatCarriesItsExtraBytes) {
     ASSERT_EQ(writer.write(data, 3), 0);
     ASSERT_EQ(writer.close(), 0);
     EXPECT_EQ(readFile(dir.file("adpcm.wav")),
-              "RIFF" + bytes({43, 0, 0, 0}) + "WAVEfmt " + bytes({20, 0, 0, 0}) +
+              "RIFF" + bytes({55, 0, 0, 0}) + "WAVEfmt " + bytes({20, 0, 0, 0}) +
                   bytes({0x02, 0x00, 0x02, 0x00, 0x44, 0xAC, 0x00, 0x00, 0x27, 0x57, 0x00, 0x00, 0x00, 0x08, 0x04,
                          0x00, 0x02, 0x00, 0xF4, 0x07}) +
-                  "data" + bytes({3, 0, 0, 0, 7, 8, 9}));
+                  "fact" + bytes({4, 0, 0, 0, 0, 0, 0, 0}) + "data" + bytes({3, 0, 0, 0, 7, 8, 9}));
 }
 
 TEST(WaveFileWriter, ExtraSizeBeyondTheRecordFailsOpen) {

@@ -66,7 +66,7 @@ StreamInfo probe(const std::string& path) {
 
 std::vector<int16_t> decode(const std::string& path, int channels) {
     const std::string raw = path + ".decoded.raw";
-    runProgram({toolPath("ffmpeg"), "-v", "error", "-y", "-i", path, "-f", "s16le", "-ac",
+    runProgram({toolPath("ffmpeg"), "-v", "error", "-y", "-i", path, "-f", "s16le", "-ar", "44100", "-ac",
                 std::to_string(channels), raw});
     std::vector<int16_t> samples = pcmSamples(readFile(raw));
     std::remove(raw.c_str());

@@ -19,7 +19,8 @@ struct StreamInfo {
 // The first audio stream of `path`; fields stay empty when it has none.
 StreamInfo probe(const std::string& path);
 
-// The file decoded to 16-bit samples with `channels` channels, interleaved.
+// The file decoded to 16-bit samples at 44100 Hz with `channels` channels,
+// interleaved.
 std::vector<int16_t> decode(const std::string& path, int channels);
 
 // Little-endian 16-bit samples held in `bytes`.
