@@ -54,12 +54,9 @@ void printStatus(CdDrive& drive) {
 
 // Mixed-mode discs put their data first, and a disc need not start at
 // track 1: play from the first track there is music on.
-int firstAudioTrack(const CdDrive& drive) {
-    for (int t = drive.firstTrack(); t <= drive.lastTrack(); ++t) {
-        int control = drive.trackControl(t);
-        if (control >= 0 && !(control & kControlData)) return t;
-    }
-    return drive.firstTrack();
+int firstTrackToPlay(const CdDrive& drive) {
+    int first = drive.firstAudioTrack();
+    return first != 0 ? first : drive.firstTrack();
 }
 
 }  // namespace
@@ -67,7 +64,7 @@ int firstAudioTrack(const CdDrive& drive) {
 void runCdPlayer() {
     CdDrive& drive = *currentDrive;
     printKeys();
-    drive.playToEnd(firstAudioTrack(drive));
+    drive.playToEnd(firstTrackToPlay(drive));
     for (;;) {
         if (drive.readPosition() == 0) printStatus(drive);
         int key = pollKey();

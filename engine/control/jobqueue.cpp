@@ -42,9 +42,11 @@ bool isDataTrack(const CdDrive& drive, int track) {
     return (drive.trackControl(track) & kControlData) != 0;
 }
 
-int lastAudioTrack(const CdDrive& drive) {
-    int track = drive.lastTrack();
-    while (track >= drive.firstTrack() && isDataTrack(drive, track)) --track;
+// A disc without music ends the range in front of its first track, and
+// never at 0.
+int lastTrackOfAll(const CdDrive& drive) {
+    int track = drive.lastAudioTrack();
+    if (track == 0) track = drive.firstTrack() - 1;
     return track == 0 ? 1 : track;
 }
 
@@ -54,7 +56,7 @@ void expandAllAudioTracks(const CdDrive& drive) {
         if (job.kind != AllAudioTracks) continue;
         job.kind = TrackRange;
         job.first = 1;
-        job.last = lastAudioTrack(drive);
+        job.last = lastTrackOfAll(drive);
         std::printf("Disc Tracks: %d-%d\n\n", job.first, job.last);
     }
 }

@@ -70,6 +70,9 @@ int descriptorCount(const uint8_t* toc) {
     return count < 0 ? 0 : count > kMaxTracks ? kMaxTracks : count;
 }
 
+// A track missing from the table (control -1) has no music either.
+bool isAudio(int control) { return control >= 0 && !(control & kControlData); }
+
 int findDescriptor(const uint8_t* toc, int track) {
     int count = descriptorCount(toc);
     for (int k = 0; k < count; ++k)
@@ -92,6 +95,18 @@ int CdDrive::trackEnd(int track) const {
     int k = findDescriptor(tocData, track);
     if (k < 0 || k + 1 >= descriptorCount(tocData)) return -1;
     return descriptorStart(tocData, k + 1);
+}
+
+int CdDrive::firstAudioTrack() const {
+    for (int t = firstTrack(); t <= lastTrack(); ++t)
+        if (isAudio(trackControl(t))) return t;
+    return 0;
+}
+
+int CdDrive::lastAudioTrack() const {
+    for (int t = lastTrack(); t >= firstTrack(); --t)
+        if (isAudio(trackControl(t))) return t;
+    return 0;
 }
 
 int CdDrive::trackControl(int track) const {

@@ -73,6 +73,9 @@ public:
     int trackStart(int track) const;
     int trackEnd(int track) const;
     int trackControl(int track) const;
+    // The first and last tracks with music on them; 0 when there is none.
+    int firstAudioTrack() const;
+    int lastAudioTrack() const;
 
     // Last position report (readPosition).
     int track = 0, index = 0;

@@ -62,14 +62,8 @@ int ScsiDrive::playTrack(int track) {
 // Plays on to the end of the last audio track, so a data track at the end
 // of the disc is never sent to the audio output.
 int ScsiDrive::playToEnd(int track) {
-    int lastAudio = lastTrack();
-    for (int t = lastTrack(); t >= firstTrack(); --t) {
-        int control = trackControl(t);
-        if (control >= 0 && !(control & kControlData)) {
-            lastAudio = t;
-            break;
-        }
-    }
+    int lastAudio = lastAudioTrack();
+    if (lastAudio == 0) lastAudio = lastTrack();
     int start = trackStart(track), end = trackEnd(lastAudio);
     if (start < 0 || end < start) return 1;
     return playAudio(start, end - start);
