@@ -36,6 +36,8 @@ TEST(EndSound, IsASmallEightBitMonoWave) {
 TEST(EndSound, PlaysTheWaveWithoutWaitingForIt) {
     QTemporaryDir folder;
     QString played = folder.filePath(QStringLiteral("played.raw"));
+    const bool driverSet = qEnvironmentVariableIsSet("SDL_AUDIODRIVER");
+    const QByteArray driver = qgetenv("SDL_AUDIODRIVER");
     qputenv("SDL_AUDIODRIVER", "disk");
     qputenv("SDL_DISKAUDIOFILE", played.toLocal8Bit());
     QByteArray wave = endSound();
@@ -58,7 +60,10 @@ TEST(EndSound, PlaysTheWaveWithoutWaitingForIt) {
     qputenv("SDL_AUDIODRIVER", "no-such-driver");
     SdlSoundPlayer silent;
     EXPECT_NE(silent.play(wave), 0);
-    qunsetenv("SDL_AUDIODRIVER");
+    if (driverSet)
+        qputenv("SDL_AUDIODRIVER", driver);
+    else
+        qunsetenv("SDL_AUDIODRIVER");
 }
 
 }  // namespace
