@@ -77,6 +77,8 @@ void EncodingRun::start() {
     QStringList entries = window_.selectedEntries();
     if (entries.isEmpty()) return;
     running_ = true;
+    // A stop request of an earlier run must not end this one.
+    listTag_ = kRunning;
     window_.setStopShown(false);
     window_.writePlaylist();
 
@@ -84,6 +86,7 @@ void EncodingRun::start() {
     runClock.start();
     bool abandoned = false;
     for (const QString& entry : entries) {
+        if (listTag_ == kStopped) break;
         TrackEnd end = runTrack(entry);
         if (end == TrackEnd::Abandon) {
             abandoned = true;

@@ -184,6 +184,28 @@ TEST_F(EncodingRunTest, StopEndsTheChildAndTheLoopWithoutSoundOrShutdown) {
     }
 }
 
+TEST_F(EncodingRunTest, AStoppedRunDoesNotStopTheNext) {
+    window.entries = window.selected = {"01-First", "02-Second"};
+    ProcessRunner child(standIn(), folder.path());
+    EncodingRun encoding(window, child, folder.path(), false);
+    qputenv("STANDIN_SLEEP", "60");
+    QTimer poller;
+    QObject::connect(&poller, &QTimer::timeout, [&] {
+        if (recordedRuns().isEmpty()) return;
+        poller.stop();
+        encoding.requestStop();
+    });
+    window.onTrackRunning = [&] { poller.start(20); };
+    encoding.start();
+    ASSERT_EQ(encoding.listTag(), "Encodage STOP");
+
+    window.onTrackRunning = nullptr;
+    qunsetenv("STANDIN_SLEEP");
+    encoding.start();
+    EXPECT_EQ(recordedRuns().size(), 3);
+    EXPECT_EQ(window.sounds, 1);
+}
+
 TEST_F(EncodingRunTest, ASecondRunIsRefusedWhileOneRuns) {
     window.entries = window.selected = {"01-A", "02-B"};
     // Once during each track, once before the first (nothing holds
