@@ -33,10 +33,11 @@ uint32_t outputBound(uint32_t samples) {
 }
 
 bool validConfig(const BeConfig& config) {
-    return std::find(std::begin(kBitratesKbps), std::end(kBitratesKbps), config.bitrateKbps) !=
-               std::end(kBitratesKbps) &&
-           std::find(std::begin(kSampleRates), std::end(kSampleRates), config.sampleRate) !=
-               std::end(kSampleRates) &&
+    // Copies: std::find binds a reference, and the packed fields are unaligned.
+    const uint16_t bitrate = config.bitrateKbps;
+    const uint32_t rate = config.sampleRate;
+    return std::find(std::begin(kBitratesKbps), std::end(kBitratesKbps), bitrate) != std::end(kBitratesKbps) &&
+           std::find(std::begin(kSampleRates), std::end(kSampleRates), rate) != std::end(kSampleRates) &&
            (config.mode == BE_MP3_MODE_STEREO || config.mode == BE_MP3_MODE_MONO);
 }
 
