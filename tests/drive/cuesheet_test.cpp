@@ -91,6 +91,7 @@ TEST(CueSheetRead, ErrorsSayWhichLine) {
         {"FILE x.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nPREGAP 00:02:00\n", 4,
          "PREGAP must come before the track's INDEX lines"},
         {"FILE x.bin BINARY\nTRACK 01 AUDIO\nTITLE\nINDEX 01 00:00:00\n", 3, "TITLE needs a text"},
+        {"FILE x.bin BINARY\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nPOSTGAP 2\n", 4, "POSTGAP needs a time"},
         {"FILE x.bin BINARY\n\nTRACK 01 AUDIO\n\n", 3, "TRACK 01 has no INDEX 01"},
         {"REM nothing\n", 0, "the sheet has no TRACK"},
     };
@@ -107,29 +108,34 @@ TEST(DiscLayoutPlan, FilesFollowEachOtherWithGapsInserted) {
     ASSERT_EQ(
         parseCueSheet("FILE a.bin BINARY\n"
                       " TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"
-                      " TRACK 02 AUDIO\n  INDEX 00 00:12:00\n  INDEX 01 00:12:50\n"
+                      " TRACK 02 AUDIO\n  INDEX 00 00:12:00\n  INDEX 01 00:12:50\n  POSTGAP 00:01:00\n"
                       "FILE b.bin BINARY\n"
-                      " TRACK 03 MODE1/2352\n  FLAGS DCP\n  PREGAP 00:02:00\n  INDEX 01 00:00:00\n",
+                      " TRACK 03 MODE1/2352\n  FLAGS DCP\n  PREGAP 00:02:00\n  INDEX 01 00:00:00\n"
+                      "  POSTGAP 00:00:10\n",
                       sheet, error),
         0);
     ImageLayout layout;
     ASSERT_EQ(layOutDisc(sheet, {1000, 500}, layout, error), 0) << error.reason;
     // a.bin is 0..999; track 2's gap starts at 12 s = 900, its INDEX 01 at 950.
-    // b.bin follows after 150 silent sectors: 1150..1649.
+    // Track 2 ends in 75 silent sectors, track 3 begins with 150: b.bin
+    // follows at 1225..1724, and 10 more silent sectors end the disc.
     ASSERT_EQ(layout.tracks.size(), 3u);
     EXPECT_EQ(layout.tracks[0].start, 0);
     EXPECT_EQ(layout.tracks[1].region, 900);
     EXPECT_EQ(layout.tracks[1].start, 950);
-    EXPECT_EQ(layout.tracks[2].region, 1000);
-    EXPECT_EQ(layout.tracks[2].start, 1150);
+    EXPECT_EQ(layout.tracks[2].region, 1075);
+    EXPECT_EQ(layout.tracks[2].start, 1225);
     EXPECT_EQ(layout.tracks[2].control, 0x06);
-    EXPECT_EQ(layout.leadOut, 1650);
-    ASSERT_EQ(layout.segments.size(), 3u);
-    EXPECT_EQ(layout.segments[1].file, -1);
-    EXPECT_EQ(layout.segments[1].lba, 1000);
-    EXPECT_EQ(layout.segments[1].sectors, 150);
-    EXPECT_EQ(layout.segments[2].file, 1);
-    EXPECT_EQ(layout.segments[2].fileSector, 0);
+    EXPECT_EQ(layout.leadOut, 1735);
+    const int expected[][4] = {{0, 1000, 0, 0}, {1000, 75, -1, 0}, {1075, 150, -1, 0}, {1225, 500, 1, 0},
+                               {1725, 10, -1, 0}};
+    ASSERT_EQ(layout.segments.size(), 5u);
+    for (size_t k = 0; k < 5; ++k) {
+        const DiscSegment& s = layout.segments[k];
+        EXPECT_EQ((std::vector<int>{s.lba, s.sectors, s.file, s.file < 0 ? 0 : s.fileSector}),
+                  (std::vector<int>(expected[k], expected[k] + 4)))
+            << k;
+    }
 }
 
 TEST(DiscLayoutPlan, PositionsMustGrowAndStayInsideTheFiles) {
