@@ -80,7 +80,8 @@ TEST(MonitorWindows, EachJobShowsBothWindowsWhileItRunsAndRemovesThemAfter) {
     ASSERT_EQ(first.exitCode, 0) << display.name() << ": " << first.output;
 
     TempDir dir;
-    DiscImage image(dir.path(), audioDisc({90, 90}));
+    // Tracks of four seconds each, so a loaded machine still sees every window.
+    DiscImage image(dir.path(), audioDisc({300, 300}));
     RunOptions run;
     run.cwd = dir.path();
     run.env = {{"VOLTA_IMAGES", image.imagesEntry("speed=1")}, {"DISPLAY", display.name()},
