@@ -5,6 +5,8 @@
 //
 //   bench_distributed [sectors]
 
+#include "benchdisc.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -92,16 +94,7 @@ void writeImage(const fs::path& dir, int sectors) {
         }
         bin.write(reinterpret_cast<const char*>(sector.data()), kSectorBytes);
     }
-    std::ofstream cue(dir / "disc.cue");
-    cue << "FILE \"disc.bin\" BINARY\n";
-    int length = sectors / kTracks;
-    for (int t = 0; t < kTracks; ++t) {
-        int start = t * length;
-        char line[128];
-        std::snprintf(line, sizeof line, "  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:%02d\n", t + 1,
-                      start / 4500, (start / 75) % 60, start % 75);
-        cue << line;
-    }
+    writeBenchCueSheet(dir, sectors, kTracks);
 }
 
 int freePort() {
@@ -127,8 +120,6 @@ bool accepting(int port) {
     close(probe);
     return connected;
 }
-
-std::string programDirectory() { return fs::read_symlink("/proc/self/exe").parent_path().string(); }
 
 }  // namespace
 

@@ -4,6 +4,8 @@
 //
 //   bench_encoding [minutes]
 
+#include "benchdisc.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -90,20 +92,7 @@ void writeImage(const fs::path& dir, int sectors) {
         }
         bin.write(reinterpret_cast<const char*>(sector.data()), kSectorBytes);
     }
-    std::ofstream cue(dir / "disc.cue");
-    cue << "FILE \"disc.bin\" BINARY\n";
-    const int length = sectors / kTracks;
-    for (int t = 0; t < kTracks; ++t) {
-        const int start = t * length;
-        char line[128];
-        std::snprintf(line, sizeof line, "  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:%02d\n", t + 1,
-                      start / 4500, (start / 75) % 60, start % 75);
-        cue << line;
-    }
-}
-
-std::string programDirectory() {
-    return fs::read_symlink("/proc/self/exe").parent_path().string();
+    writeBenchCueSheet(dir, sectors, kTracks);
 }
 
 }  // namespace
