@@ -1,5 +1,7 @@
 #include "engine/drive/extractors.h"
 
+#include "engine/drive/syncmatch.h"
+
 #include "engine/control/options.h"
 #include "engine/control/progressmeter.h"
 #include "engine/pipeline/audiostage.h"
@@ -82,81 +84,35 @@ SyncExtractor::SyncExtractor(CdDrive& drive, std::unique_ptr<AudioStage>& output
                              AspiLibrary& library)
     : Extractor(drive, output, library), slot(drive, library) {}
 
-// Candidates nearest the expected landing place come first: in digital
-// silence several of them match, and only the expected one keeps a clean
-// drive's copy exact there.
-int SyncExtractor::matchSkip() const {
-    static constexpr int kShifts[] = {0, 1, -1, 2, 3};
-    for (int shift : kShifts) {
-        int index = previousCount - kOverlap + shift;
-        if (std::memcmp(slotSector(0), previousSector(index), kSectorBytes) == 0)
-            return previousCount - index;
-    }
-    return -1;
-}
-
 void SyncExtractor::keepAsPrevious() {
     std::memcpy(previous, slot.data(), static_cast<size_t>(slot.bytes()));
     previousCount = slot.sectors();
 }
 
-const uint8_t* SyncExtractor::previousSector(int index) const {
-    return previous + static_cast<size_t>(index) * kSectorBytes;
-}
-
-const uint8_t* SyncExtractor::slotSector(int index) const {
-    return slot.data() + static_cast<size_t>(index) * kSectorBytes;
-}
-
-// Nearest offsets first, so that a clean drive is recognised at once.
-bool SyncExtractor::offsetFromPrevious(int& offset) const {
-    for (int distance = 0; distance < slot.sectors() && distance < previousCount; ++distance) {
-        if (std::memcmp(slotSector(0), previousSector(distance), kSectorBytes) == 0) {
-            offset = distance;
-            return true;
-        }
-        if (distance > 0 && std::memcmp(previousSector(0), slotSector(distance), kSectorBytes) == 0) {
-            offset = -distance;
-            return true;
-        }
-    }
-    return false;
+std::optional<int> SyncExtractor::offsetFromPrevious() const {
+    return landingOffset(previous, previousCount, slot.data(), slot.sectors());
 }
 
 // Nothing in the audio says where the first read landed, and later reads
-// are only aligned on it. A drive scatters its landing places around the
-// sector it was sent to, so the first read is taken from the middle of the
-// scatter: the block is read until no new extreme has turned up for a
-// while, then until a read lands in the middle. A clean drive costs
-// kQuietReads extra reads per range. The result is in `previous`.
+// are only aligned on it, so the first read is taken from the middle of the
+// drive's scatter. A clean drive costs LandingScatter::kQuietReads extra
+// reads per range. The result is in `previous`.
 SyncExtractor::AnchorResult SyncExtractor::anchorFirstRead(int lba, int count, ProgressMeter& progress) {
     int retries = options.readRetries;
     if (readWithRetries(slot, lba, count, retries, progress) != 0) return kAnchorReadFailed;
     keepAsPrevious();
-    int low = 0;
-    int high = 0;
-    int quiet = 0;
-    int offset = 0;
-    // A scatter of odd width has no middle sector; after the most reads its
-    // middle is rounded towards the first read.
-    for (int reads = 0; reads < kMaxAnchorReads && (quiet < kQuietReads || (low + high) % 2 != 0);
-         ++reads) {
+    LandingScatter scatter;
+    for (int reads = 0; reads < LandingScatter::kMaxReads && !scatter.isSettled(); ++reads) {
         if (progress.update() != 0) return kAnchorStopped;
         if (readWithRetries(slot, lba, count, retries, progress) != 0) return kAnchorReadFailed;
-        if (!offsetFromPrevious(offset)) continue;
-        if (offset < low)
-            low = offset, quiet = 0;
-        else if (offset > high)
-            high = offset, quiet = 0;
-        else
-            ++quiet;
+        if (std::optional<int> offset = offsetFromPrevious()) scatter.record(*offset);
     }
-    int middle = (low + high) / 2;
+    int middle = scatter.middle();
     if (middle == 0) return kAnchored;
-    for (int reads = 0; reads < kMaxAnchorReads; ++reads) {
+    for (int reads = 0; reads < LandingScatter::kMaxReads; ++reads) {
         if (progress.update() != 0) return kAnchorStopped;
         if (readWithRetries(slot, lba, count, retries, progress) != 0) return kAnchorReadFailed;
-        if (offsetFromPrevious(offset) && offset == middle) {
+        if (offsetFromPrevious() == middle) {
             keepAsPrevious();
             return kAnchored;
         }
@@ -198,20 +154,18 @@ int SyncExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
 
     while (pos < endLba && stop == 0) {
         int remaining = endLba - pos;
-        int count = std::min(remaining + kOverlap, kMaxSectorsPerRead);
+        int count = std::min(remaining + kSyncOverlap, kMaxSectorsPerRead);
         int retries = options.readRetries;
-        int skip = -1;
-        for (int rereads = 0; skip < 0; ++rereads) {
+        std::optional<int> skip;
+        for (int rereads = 0; !skip; ++rereads) {
             if (rereads > kMaxRereads) return giveUp(pos);
-            if (readWithRetries(slot, pos - kOverlap, count, retries, progress) != 0) return failRead();
-            skip = matchSkip();
-            // A read that landed wholly on delivered sectors brings nothing
-            // new: it counts as no match, so the re-read bound covers it.
-            if (skip >= count) skip = -1;
-            if (skip < 0 && progress.update() != 0) return finishRun(progress, 1);
+            if (readWithRetries(slot, pos - kSyncOverlap, count, retries, progress) != 0) return failRead();
+            skip = syncSkip(previous, previousCount, slot.data(), count);
+            if (!skip && progress.update() != 0) return finishRun(progress, 1);
         }
-        int fresh = std::min(count - skip, remaining);
-        if (fresh > 0) stop = output->write(slotSector(skip), fresh * kSectorBytes);
+        int fresh = std::min(count - *skip, remaining);
+        const uint8_t* freshData = slot.data() + static_cast<size_t>(*skip) * kSectorBytes;
+        if (fresh > 0) stop = output->write(freshData, fresh * kSectorBytes);
         keepAsPrevious();
         pos += fresh;
         progress.setPercent(percentOf(pos - startLba, total));

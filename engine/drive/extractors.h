@@ -2,6 +2,8 @@
 
 #include "engine/drive/extractor.h"
 
+#include <optional>
+
 // /mb: two reads in flight, one buffer written while the drive fills the
 // other. Failed reads are not repeated.
 class BurstExtractor : public Extractor {
@@ -30,11 +32,6 @@ class SyncExtractor : public Extractor {
 public:
     // Re-reads of one block for want of a match before the run is given up.
     static constexpr int kMaxRereads = 20;
-    // Reads of the first block that must bring no new landing place before
-    // its scatter is taken as known, and the most reads spent on it.
-    static constexpr int kQuietReads = 16;
-    static constexpr int kMaxAnchorReads = 64;
-    static constexpr int kOverlap = 4;
 
     SyncExtractor(CdDrive& drive, std::unique_ptr<AudioStage>& output, AspiLibrary& library);
     int run(int startLba, int endLba, ProgressMeter& progress) override;
@@ -43,16 +40,9 @@ private:
     enum AnchorResult { kAnchored, kAnchorReadFailed, kAnchorNotFound, kAnchorStopped };
 
     AnchorResult anchorFirstRead(int lba, int count, ProgressMeter& progress);
-    // Where the read in `slot` landed relative to the one in `previous`, in
-    // sectors; false when they do not overlap.
-    bool offsetFromPrevious(int& offset) const;
-    // Sectors at the head of the new read that the previous read already
-    // held, or -1 when the new read does not line up with it.
-    int matchSkip() const;
+    std::optional<int> offsetFromPrevious() const;
     void keepAsPrevious();
     int giveUp(int pos);
-    const uint8_t* previousSector(int index) const;
-    const uint8_t* slotSector(int index) const;
 
     ReadSlot slot;
     uint8_t previous[ReadSlot::kBytes];
