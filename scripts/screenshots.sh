@@ -26,7 +26,7 @@ for language in fr en; do
   [ "$language" = en ] && value=1000
   printf '[ConfigCD]\nLanguage=%s\nEject=0\n' "$value" >"$home/config/PLUMA/PLUMA.conf"
   XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/runtime" \
-    QT_QPA_PLATFORM=xcb VOLTA_IMAGES="$PWD/build/demo/demo.cue" "$work/pluma" &
+    QT_QPA_PLATFORM=xcb VOLTA_NO_REAL_HOSTS=1 VOLTA_IMAGES="$PWD/build/demo/demo.cue" "$work/pluma" &
   pluma=$!
   window=""
   for _ in $(seq 100); do

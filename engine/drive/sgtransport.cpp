@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -54,6 +55,13 @@ int readDeviceType(const fs::path& entry) {
     return type;
 }
 
+// Tests point these at a tree of their own, so that they never reach the
+// machine's drives.
+std::string folderFromEnvironment(const char* name, const char* fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? value : fallback;
+}
+
 }  // namespace
 
 SgDevice::SgDevice(std::string path, bool reportDenied)
@@ -95,16 +103,19 @@ uint8_t SgDevice::execute(RequestBlock& block) {
 }
 
 std::vector<HostAdapter> findSgHosts() {
+    if (const char* none = std::getenv("VOLTA_NO_REAL_HOSTS"); none && *none) return {};
+    std::string sysfs = folderFromEnvironment("VOLTA_SYSFS", "/sys");
+    std::string devices = folderFromEnvironment("VOLTA_DEV", "/dev");
     std::map<int, HostAdapter> byHostNumber;
     std::error_code ec;
-    for (fs::directory_iterator entry("/sys/class/scsi_generic", ec), end; !ec && entry != end;
-         entry.increment(ec)) {
+    for (fs::directory_iterator entry(sysfs + "/class/scsi_generic", ec), end;
+         !ec && entry != end; entry.increment(ec)) {
         SgAddress address;
         if (!readAddress(entry->path(), address)) continue;
         HostAdapter::Device device;
         device.target = address.target;
         device.lun = address.lun;
-        std::string node = "/dev/" + entry->path().filename().string();
+        std::string node = devices + "/" + entry->path().filename().string();
         device.unit = std::make_unique<SgDevice>(node, readDeviceType(entry->path()) == kCdromType);
         byHostNumber[address.host].devices.push_back(std::move(device));
     }

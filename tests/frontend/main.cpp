@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "tests/support/runvolta.h"
+
 int main(int argc, char** argv) {
     QTemporaryDir scratch;
     if (!scratch.isValid()) return 1;
@@ -16,6 +18,7 @@ int main(int argc, char** argv) {
     qputenv("XDG_CONFIG_HOME", scratch.filePath(QStringLiteral("config")).toLocal8Bit());
     qputenv("XDG_DATA_HOME", scratch.filePath(QStringLiteral("data")).toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", scratch.filePath(QStringLiteral("runtime")).toLocal8Bit());
+    keepOffRealDrives();
     ::testing::InitGoogleTest(&argc, argv);
     // Listing the tests at build time needs no display.
     if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();

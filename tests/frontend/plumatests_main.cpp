@@ -19,6 +19,10 @@ int main(int argc, char** argv) {
     qputenv("XDG_CONFIG_HOME", scratch.filePath(QStringLiteral("config")).toLocal8Bit());
     qputenv("XDG_DATA_HOME", scratch.filePath(QStringLiteral("data")).toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", scratch.filePath(QStringLiteral("runtime")).toLocal8Bit());
+    // The engines PLUMA starts see the virtual drives only.
+    qputenv("VOLTA_NO_REAL_HOSTS", "1");
+    qunsetenv("VOLTA_SYSFS");
+    qunsetenv("VOLTA_DEV");
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("PLUMA"));

@@ -62,6 +62,7 @@ bool ServerProcess::start(const std::string& images, const std::vector<std::stri
         dup2(console, 2);
         unsetenv("VOLTA");
         setenv("VOLTA_IMAGES", images.c_str(), 1);
+        keepOffRealDrives();
         std::vector<char*> args;
         for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);

@@ -29,6 +29,12 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ec);
 }
 
+void keepOffRealDrives() {
+    setenv("VOLTA_NO_REAL_HOSTS", "1", 1);
+    unsetenv("VOLTA_SYSFS");
+    unsetenv("VOLTA_DEV");
+}
+
 std::string voltaBinary() { return VOLTA_BINARY; }
 std::string demoDir() { return VOLTA_DEMO_DIR; }
 
@@ -60,6 +66,7 @@ RunResult runProgram(const std::vector<std::string>& argv, const RunOptions& opt
         setpgid(0, 0);
         unsetenv("VOLTA");
         unsetenv("VOLTA_IMAGES");
+        keepOffRealDrives();
         for (const auto& [name, value] : opts.env) {
             if (value.empty())
                 unsetenv(name.c_str());

@@ -30,12 +30,17 @@ struct RunOptions {
     int timeoutSeconds = 60;                                  // killed after this, exit -1
 };
 
-// Runs build/bin/volta with `args`. VOLTA and VOLTA_IMAGES are unset unless
-// given in `opts.env`, so the caller's environment never leaks in.
+// Runs build/bin/volta with `args`. VOLTA and VOLTA_IMAGES are unset and
+// the machine's drives are out of reach (keepOffRealDrives) unless
+// `opts.env` says otherwise, so the caller's environment never leaks in.
 RunResult runVolta(const std::vector<std::string>& args, const RunOptions& opts = {});
 
 // Runs any program the same way (argument 0 is the program path).
 RunResult runProgram(const std::vector<std::string>& argv, const RunOptions& opts = {});
+
+// Sets this process's environment so that the volta it starts sees only
+// virtual drives, whatever drives the machine has.
+void keepOffRealDrives();
 
 std::string voltaBinary();
 std::string demoDir();  // where the build writes the demo disc image
