@@ -152,32 +152,32 @@ constexpr const char* kDistribPage =
 std::string letterText(char letter) { return letter ? std::string(1, letter) : std::string(); }
 
 // Fills in `result` so that main prints `message` and exits with `code`;
-// returns false so handlers can `return stopWith(...)`.
-bool stopWith(ParseResult& result, int code, const std::string& message) {
+// returns 1 so handlers can `return stopWith(...)`.
+int stopWith(ParseResult& result, int code, const std::string& message) {
     result.stop = true;
     result.exitCode = code;
     result.output += message;
     result.output += '\n';
-    return false;
+    return 1;
 }
 
-bool showPage(ParseResult& result, const std::string& page) {
+int showPage(ParseResult& result, const std::string& page) {
     result.stop = true;
     result.exitCode = kExitCommandLine;
     result.output += page;
-    return false;
+    return 1;
 }
 
 // Copies `length` characters of `text` into a field of `capacity` bytes;
-// false when they do not fit with the NUL.
-bool copyText(char* field, size_t capacity, const char* text, size_t length) {
-    if (length >= capacity) return false;
+// 1 when they do not fit with the NUL.
+int copyText(char* field, size_t capacity, const char* text, size_t length) {
+    if (length >= capacity) return 1;
     std::memcpy(field, text, length);
     field[length] = '\0';
-    return true;
+    return 0;
 }
 
-bool copyText(char* field, size_t capacity, const char* text) {
+int copyText(char* field, size_t capacity, const char* text) {
     return copyText(field, capacity, text, std::strlen(text));
 }
 
@@ -216,42 +216,42 @@ ValuePieces splitAtCommas(const char* value) {
 // overflowing.
 int kilo(int value) { return static_cast<int>(static_cast<unsigned>(value) * 1000u); }
 
-bool parseClient(const char* value, ParseResult& result) {
+int parseClient(const char* value, ParseResult& result) {
     ValuePieces pieces = splitAtCommas(value);
     if (pieces.first.empty()) return stopWith(result, kExitMissingName, "No Distributed Server Address");
-    if (!copyText(options.serverName, sizeof options.serverName, pieces.first.c_str()))
+    if (copyText(options.serverName, sizeof options.serverName, pieces.first.c_str()) != 0)
         return stopWith(result, kExitMissingName, tooLong("Distributed Server Address", kTextCapacity));
     if (pieces.second) options.serverPort = std::atoi(pieces.second);
     options.globalMode = DistributedClient;
-    return true;
+    return 0;
 }
 
-bool parseServer(const char* value) {
+int parseServer(const char* value) {
     if (*value) options.serverPort = std::atoi(value);
     options.globalMode = DistributedServer;
-    return true;
+    return 0;
 }
 
-bool parseFileSpec(const char* value, ParseResult& result) {
+int parseFileSpec(const char* value, ParseResult& result) {
     if (!*value) return stopWith(result, kExitNoFileSpec, "No filespec on process queue option");
     if (options.fileSpecCount >= kMaxFileSpecs)
         return stopWith(result, kExitNoFileSpec,
                         "Too many filespecs (at most " + std::to_string(kMaxFileSpecs) + ")");
-    if (!copyText(options.fileSpecs[options.fileSpecCount], kFileSpecCapacity, value))
+    if (copyText(options.fileSpecs[options.fileSpecCount], kFileSpecCapacity, value) != 0)
         return stopWith(result, kExitNoFileSpec, tooLong("Filespec", kFileSpecCapacity));
     ++options.fileSpecCount;
-    return true;
+    return 0;
 }
 
-bool parsePriority(const char* value, ParseResult& result) {
+int parsePriority(const char* value, ParseResult& result) {
     if (!*value) return stopWith(result, kExitCommandLine, "Priority must be specified");
     int n = std::atoi(value);
     if (n < 0 || n > 6) return stopWith(result, kExitCommandLine, "Invalid Priority: " + std::to_string(n));
     options.queuePriority = kPriorities[n];
-    return true;
+    return 0;
 }
 
-bool parseCddb(const char* value, ParseResult& result) {
+int parseCddb(const char* value, ParseResult& result) {
     ValuePieces pieces = splitAtCommas(value);
     if (pieces.first.empty()) return stopWith(result, kExitNoCddbAddress, "Must supply e-mail address for CDDB");
     if (pieces.first.size() >= sizeof options.cddbUserAddress)
@@ -262,18 +262,18 @@ bool parseCddb(const char* value, ParseResult& result) {
     if (pieces.second)
         copyText(options.cddbServer, sizeof options.cddbServer, pieces.second, pieces.secondLength);
     options.cddbEnabled = true;
-    return true;
+    return 0;
 }
 
-bool parseCacheFile(const char* value, ParseResult& result) {
+int parseCacheFile(const char* value, ParseResult& result) {
     if (!*value) return stopWith(result, kExitMissingName, "CD Cache File Name Not Specified");
-    if (!copyText(options.cacheFileName, sizeof options.cacheFileName, value))
+    if (copyText(options.cacheFileName, sizeof options.cacheFileName, value) != 0)
         return stopWith(result, kExitMissingName, tooLong("CD Cache File Name", kCacheNameCapacity));
     options.cacheEnabled = true;
-    return true;
+    return 0;
 }
 
-bool parseHelp(const char* topic, ParseResult& result) {
+int parseHelp(const char* topic, ParseResult& result) {
     if (!*topic) return showPage(result, kUsagePage);
     static const char* const kTopics[] = {"filters", "drives", "modes", "encoders",
                                           "silence", "files",  "cd",    "distrib"};
@@ -284,20 +284,20 @@ bool parseHelp(const char* topic, ParseResult& result) {
     return stopWith(result, kExitCommandLine, std::string("Unknown help option: ") + topic);
 }
 
-bool parseAcm(ParseResult& result) {
+int parseAcm(ParseResult& result) {
     if (options.encoder != EncoderKind::Wave) return stopWith(result, kExitCommandLine, "Cannot Use ACM and External Compressor");
     options.useAcm = true;
-    return true;
+    return 0;
 }
 
-bool parseAlternateBasename(const char* value, ParseResult& result) {
+int parseAlternateBasename(const char* value, ParseResult& result) {
     if (!*value) return stopWith(result, kExitBadBasename, "Alternate Base Error");
-    if (!copyText(options.alternateBasename, sizeof options.alternateBasename, value))
+    if (copyText(options.alternateBasename, sizeof options.alternateBasename, value) != 0)
         return stopWith(result, kExitBadBasename, tooLong("Alternate basename", kTextCapacity));
-    return true;
+    return 0;
 }
 
-bool parseDownmix(char subLetter, ParseResult& result) {
+int parseDownmix(char subLetter, ParseResult& result) {
     switch (subLetter) {
         case 'l':
             options.downmixMode = 1;
@@ -312,15 +312,15 @@ bool parseDownmix(char subLetter, ParseResult& result) {
             return stopWith(result, kExitCommandLine, "Unknown downmix option: " + letterText(subLetter));
     }
     options.downmix = true;
-    return true;
+    return 0;
 }
 
-bool parseDriveType(const char* value, ParseResult& result) {
-    if (driveFamilyForName(value, options.driveType) == 0) return true;
+int parseDriveType(const char* value, ParseResult& result) {
+    if (driveFamilyForName(value, options.driveType) == 0) return 0;
     return stopWith(result, kExitCommandLine, std::string("Unknown drive type: ") + value);
 }
 
-bool parseEncoder(char subLetter, const char* value, ParseResult& result) {
+int parseEncoder(char subLetter, const char* value, ParseResult& result) {
     if (options.useAcm) return stopWith(result, kExitCommandLine, "Cannot Use ACM and External Compressor");
     if (subLetter == 'f') {
         options.encoderExtraArgument = "-l";
@@ -330,10 +330,10 @@ bool parseEncoder(char subLetter, const char* value, ParseResult& result) {
         return stopWith(result, kExitCommandLine, "Unknown encoder option: " + letterText(subLetter));
     }
     if (*value) options.bitrate = kilo(std::atoi(value));
-    return true;
+    return 0;
 }
 
-bool appendBand(const char* value, unsigned char widthKind, ParseResult& result) {
+int appendBand(const char* value, unsigned char widthKind, ParseResult& result) {
     if (!*value) return stopWith(result, kExitFilterParameters, "Parametric EQ Must Have Parameters");
     EqBand band;
     band.widthKind = widthKind;
@@ -343,36 +343,36 @@ bool appendBand(const char* value, unsigned char widthKind, ParseResult& result)
         return stopWith(result, kExitFilterParameters,
                         "Too many equalizer bands (at most " + std::to_string(kMaxEqBands) + ")");
     options.eqBands[options.eqBandCount++] = band;
-    return true;
+    return 0;
 }
 
-bool parseFilter(char subLetter, const char* value, ParseResult& result) {
+int parseFilter(char subLetter, const char* value, ParseResult& result) {
     switch (subLetter) {
         case 'k':
             options.karaoke = true;
-            return true;
+            return 0;
         case 'n':
             options.normalize = true;
-            return true;
+            return 0;
         case 'r':
             options.reverb = true;
-            return true;
+            return 0;
         case 's':
             options.spread = true;
             if (*value) options.spreadAmount = std::atof(value);
-            return true;
+            return 0;
         case 'c':
             options.compress = true;
             if (*value) options.compressAmount = std::atof(value);
-            return true;
+            return 0;
         case 'l':
             options.lowPass = true;
             if (*value) options.lowPassCutoff = std::atof(value);
-            return true;
+            return 0;
         case 'h':
             options.highPass = true;
             if (*value) options.highPassCutoff = std::atof(value);
-            return true;
+            return 0;
         case 'q': {
             if (!*value) return stopWith(result, kExitFilterParameters, "High-Shelf Must Have Parameters");
             double freq = 0.0, gain = 0.0;
@@ -381,7 +381,7 @@ bool parseFilter(char subLetter, const char* value, ParseResult& result) {
             options.highShelfFreq = freq;
             options.highShelfGain = gain;
             options.highShelf = true;
-            return true;
+            return 0;
         }
         case 'z': {
             double freq = 0.0, gain = 0.0;
@@ -390,7 +390,7 @@ bool parseFilter(char subLetter, const char* value, ParseResult& result) {
             options.lowShelfFreq = freq;
             options.lowShelfGain = gain;
             options.lowShelf = true;
-            return true;
+            return 0;
         }
         case 'p':
             return appendBand(value, 0, result);
@@ -401,28 +401,28 @@ bool parseFilter(char subLetter, const char* value, ParseResult& result) {
     }
 }
 
-bool parseHeader(const char* value, ParseResult& result) {
+int parseHeader(const char* value, ParseResult& result) {
     std::string extension = std::string(".") + value;
-    if (!copyText(options.outputExtension, sizeof options.outputExtension, extension.c_str()))
+    if (copyText(options.outputExtension, sizeof options.outputExtension, extension.c_str()) != 0)
         return stopWith(result, kExitCommandLine, tooLong("File extension", kExtensionCapacity));
     options.suppressHeader = true;
-    return true;
+    return 0;
 }
 
-bool parseExtractMode(char subLetter, ParseResult& result) {
+int parseExtractMode(char subLetter, ParseResult& result) {
     switch (subLetter) {
         case 'n':
             options.extractMode = 1;
-            return true;
+            return 0;
         case 'b':
             options.extractMode = 0;
-            return true;
+            return 0;
         case 's':
             options.extractMode = 2;
-            return true;
+            return 0;
         case 'm':
             options.extractMode = 3;
-            return true;
+            return 0;
         default:
             return stopWith(result, kExitCommandLine, "Unknown Extract Mode: " + letterText(subLetter));
     }
@@ -451,39 +451,39 @@ void parsePlay(char subLetter) {
     }
 }
 
-bool parseScsiAddress(const char* value, ParseResult& result) {
+int parseScsiAddress(const char* value, ParseResult& result) {
     if (!value[0] || !value[1] || !value[2]) return stopWith(result, kExitCommandLine, "SCSI Parameters Error");
     options.scsiHost = value[0] - '0';
     options.scsiTarget = value[1] - '0';
     options.scsiLun = value[2] - '0';
-    return true;
+    return 0;
 }
 
-bool parseTrim(char subLetter, ParseResult& result) {
+int parseTrim(char subLetter, ParseResult& result) {
     switch (subLetter) {
         case '\0':
             options.trimLeading = true;
             options.trimTrailing = true;
-            return true;
+            return 0;
         case 't':
             options.trimTrailing = true;
-            return true;
+            return 0;
         case 'l':
             options.trimLeading = true;
-            return true;
+            return 0;
         default:
             return stopWith(result, kExitCommandLine, "Unkown Trim Option: " + letterText(subLetter));
     }
 }
 
-bool parseZeroPad(char subLetter, const char* value, ParseResult& result) {
+int parseZeroPad(char subLetter, const char* value, ParseResult& result) {
     switch (subLetter) {
         case 'l':
             options.padLeadingSeconds = std::atof(value);
-            return true;
+            return 0;
         case 't':
             options.padTrailingSeconds = std::atof(value);
-            return true;
+            return 0;
         default:
             return stopWith(result, kExitCommandLine, "Unknown Zero Pad Option: " + letterText(subLetter));
     }
@@ -492,11 +492,11 @@ bool parseZeroPad(char subLetter, const char* value, ParseResult& result) {
 char folded(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
 // One argument that starts with "/" or "-".
-bool parseOption(const char* argument, ParseResult& result) {
+int parseOption(const char* argument, ParseResult& result) {
     const char* text = argument + 1;
     if (std::strcmp(text, "scan") == 0) {
         options.deviceScan = true;
-        return true;
+        return 0;
     }
     char letter = folded(text[0]);
     char subLetter = letter ? folded(text[1]) : '\0';
@@ -513,18 +513,18 @@ bool parseOption(const char* argument, ParseResult& result) {
         case '+':
             return parsePriority(value, result);
         case '/':
-            return true;
+            return 0;
         case '0':
             return parseCddb(value, result);
         case '1':
             options.cddbTryCount = std::atoi(value);
-            return true;
+            return 0;
         case '2':
             return parseCacheFile(value, result);
         case '=':
             result.output += "Enabling Dod Urezi Vizaro\n";
             options.progressChar = '*';
-            return true;
+            return 0;
         case '?':
             return parseHelp(value, result);
         case 'a':
@@ -543,24 +543,24 @@ bool parseOption(const char* argument, ParseResult& result) {
             return parseHeader(value, result);
         case 'i':
             options.id3Tagging = true;
-            return true;
+            return 0;
         case 'l':
             options.listToc = true;
-            return true;
+            return 0;
         case 'm':
             return parseExtractMode(subLetter, result);
         case 'o':
             parsePlay(subLetter);
-            return true;
+            return 0;
         case 'p':
             options.preampGain = std::atof(value);
-            return true;
+            return 0;
         case 'q':
             options.cdPlayerMode = true;
-            return true;
+            return 0;
         case 'r':
             options.readRetries = std::atoi(value);
-            return true;
+            return 0;
         case 's':
             return parseScsiAddress(value, result);
         case 't':
@@ -572,12 +572,12 @@ bool parseOption(const char* argument, ParseResult& result) {
     }
 }
 
-bool parseBasename(const char* argument, ParseResult& result) {
+int parseBasename(const char* argument, ParseResult& result) {
     if (std::strpbrk(argument, ":%"))
         return stopWith(result, kExitBadBasename, "Filename contains illegal character(s)");
-    if (!copyText(options.basename, sizeof options.basename, argument))
+    if (copyText(options.basename, sizeof options.basename, argument) != 0)
         return stopWith(result, kExitBadBasename, tooLong("Basename", kTextCapacity));
-    return true;
+    return 0;
 }
 
 // strtol as an int: leading blanks and a sign are accepted; values out of
@@ -591,7 +591,7 @@ int readInteger(const char* text, const char** end) {
     return static_cast<int>(value);
 }
 
-bool parseJob(const char* argument, ParseResult& result) {
+int parseJob(const char* argument, ParseResult& result) {
     Job job;
     if (std::strcmp(argument, "*") == 0) {
         job.kind = WholeDisc;
@@ -614,7 +614,7 @@ bool parseJob(const char* argument, ParseResult& result) {
         return stopWith(result, kExitCommandLine,
                         "Too many list items (at most " + std::to_string(kMaxJobs) + ")");
     options.jobs[options.jobCount++] = job;
-    return true;
+    return 0;
 }
 
 }  // namespace
@@ -623,14 +623,14 @@ ParseResult parseArguments(int count, const char* const* arguments) {
     ParseResult result;
     for (int i = 1; i < count; ++i) {
         const char* argument = arguments[i];
-        bool ok;
+        int failed;
         if (argument[0] == '-' || argument[0] == '/')
-            ok = parseOption(argument, result);
+            failed = parseOption(argument, result);
         else if (options.basename[0] == '\0')
-            ok = parseBasename(argument, result);
+            failed = parseBasename(argument, result);
         else
-            ok = parseJob(argument, result);
-        if (!ok) break;
+            failed = parseJob(argument, result);
+        if (failed != 0) break;
     }
     return result;
 }

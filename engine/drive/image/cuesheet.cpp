@@ -44,28 +44,28 @@ int splitWords(std::string_view line, std::vector<std::string>& words) {
     return 0;
 }
 
-bool parseNumber(const std::string& word, int low, int high, int& value) {
-    if (word.empty() || word.size() > 3) return false;
+int parseNumber(const std::string& word, int low, int high, int& value) {
+    if (word.empty() || word.size() > 3) return 1;
     value = 0;
     for (char c : word) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+        if (!std::isdigit(static_cast<unsigned char>(c))) return 1;
         value = value * 10 + (c - '0');
     }
-    return value >= low && value <= high;
+    return value >= low && value <= high ? 0 : 1;
 }
 
 // "mm:ss:ff" as a count of sectors.
-bool parseTime(const std::string& word, int& sectors) {
+int parseTime(const std::string& word, int& sectors) {
     int m = 0, s = 0, f = 0;
     size_t first = word.find(':');
     size_t second = first == std::string::npos ? first : word.find(':', first + 1);
-    if (second == std::string::npos) return false;
-    if (!parseNumber(word.substr(0, first), 0, 999, m) ||
-        !parseNumber(word.substr(first + 1, second - first - 1), 0, 59, s) ||
-        !parseNumber(word.substr(second + 1), 0, 74, f))
-        return false;
+    if (second == std::string::npos) return 1;
+    if (parseNumber(word.substr(0, first), 0, 999, m) != 0 ||
+        parseNumber(word.substr(first + 1, second - first - 1), 0, 59, s) != 0 ||
+        parseNumber(word.substr(second + 1), 0, 74, f) != 0)
+        return 1;
     sectors = sectorsOfMsf(m, s, f);
-    return true;
+    return 0;
 }
 
 bool holdsNul(const std::string& word) { return word.find('\0') != std::string::npos; }
@@ -156,7 +156,7 @@ private:
         if (sheet_.files.empty()) return fail("TRACK before any FILE");
         if (words.size() < 3) return fail("TRACK needs a number and a mode");
         CueTrack track;
-        if (!parseNumber(words[1], 1, 99, track.number))
+        if (parseNumber(words[1], 1, 99, track.number) != 0)
             return fail("bad track number " + words[1]);
         if (!sheet_.tracks.empty() && track.number != sheet_.tracks.back().number + 1)
             return fail(trackName(track.number) + " does not follow " +
@@ -184,8 +184,8 @@ private:
         if (!track) return 1;
         int number = 0, sectors = 0;
         if (words.size() < 3) return fail("INDEX needs a number and a time");
-        if (!parseNumber(words[1], 0, 99, number)) return fail("bad index number " + words[1]);
-        if (!parseTime(words[2], sectors)) return fail("bad time " + words[2]);
+        if (parseNumber(words[1], 0, 99, number) != 0) return fail("bad index number " + words[1]);
+        if (parseTime(words[2], sectors) != 0) return fail("bad time " + words[2]);
         CuePosition position{static_cast<int>(sheet_.files.size()) - 1, sectors, line_};
         if (number == 0) {
             if (track->index0.file >= 0 || track->index1.file >= 0)
@@ -201,7 +201,7 @@ private:
     int pregap(const std::vector<std::string>& words) {
         CueTrack* track = currentTrack("PREGAP");
         if (!track) return 1;
-        if (words.size() < 2 || !parseTime(words[1], track->pregap))
+        if (words.size() < 2 || parseTime(words[1], track->pregap) != 0)
             return fail("PREGAP needs a time");
         if (track->index0.file >= 0 || track->index1.file >= 0)
             return fail("PREGAP must come before the track's INDEX lines");
@@ -211,7 +211,7 @@ private:
     int postgap(const std::vector<std::string>& words) {
         CueTrack* track = currentTrack("POSTGAP");
         if (!track) return 1;
-        if (words.size() < 2 || !parseTime(words[1], track->postgap))
+        if (words.size() < 2 || parseTime(words[1], track->postgap) != 0)
             return fail("POSTGAP needs a time");
         return 0;
     }

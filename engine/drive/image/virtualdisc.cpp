@@ -26,34 +26,34 @@ std::string directoryOf(const std::string& path) {
 // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
 int openInput(const std::string& path) { return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); }
 
-bool readExactly(int fd, void* out, size_t bytes, long long offset) {
+int readExactly(int fd, void* out, size_t bytes, long long offset) {
     uint8_t* to = static_cast<uint8_t*>(out);
     while (bytes > 0) {
         ssize_t got = pread(fd, to, bytes, offset);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
+        if (got <= 0) return 1;
         to += got;
         bytes -= static_cast<size_t>(got);
         offset += got;
     }
-    return true;
+    return 0;
 }
 
 // Finds the PCM data of a RIFF/WAVE file; the reason on failure.
 const char* findWaveData(int fd, long long fileBytes, long long& offset, long long& bytes) {
     uint8_t header[kRiffHeaderBytes];
-    if (!readExactly(fd, header, sizeof header, 0) || !isWaveHeader(header)) return "not a RIFF/WAVE file";
+    if (readExactly(fd, header, sizeof header, 0) != 0 || !isWaveHeader(header)) return "not a RIFF/WAVE file";
     const char* failure = "no data chunk";
     bool formatSeen = false;
     int chunks = 0;
     auto readChunkHeader = [fd](long long at, uint8_t* chunkHeader) {
-        return readExactly(fd, chunkHeader, kRiffChunkHeaderBytes, at) ? 0 : 1;
+        return readExactly(fd, chunkHeader, kRiffChunkHeaderBytes, at);
     };
     walkRiffChunks(fileBytes, readChunkHeader, [&](const RiffChunk& chunk) {
         if (++chunks > 1000) return true;
         if (isChunk(chunk, "fmt ")) {
             uint8_t format[16];
-            if (chunk.size < 16 || !readExactly(fd, format, sizeof format, chunk.bodyOffset)) {
+            if (chunk.size < 16 || readExactly(fd, format, sizeof format, chunk.bodyOffset) != 0) {
                 failure = "broken fmt chunk";
                 return true;
             }
@@ -147,9 +147,9 @@ int VirtualDisc::loadCdText(const CueSheet& sheet, const std::string& cuePath,
             return 1;
         }
         cdText_.resize(static_cast<size_t>(packBytes));
-        bool read = readExactly(fd, cdText_.data(), cdText_.size(), skip);
+        int failed = readExactly(fd, cdText_.data(), cdText_.size(), skip);
         close(fd);
-        if (!read) {
+        if (failed != 0) {
             failure = path + ": cannot be read";
             return 1;
         }
@@ -185,9 +185,9 @@ int VirtualDisc::load(const std::string& cuePath, std::string& failure) {
         return 1;
     }
     std::string text(static_cast<size_t>(info.st_size), '\0');
-    bool read = readExactly(fd, text.data(), text.size(), 0);
+    int failed = readExactly(fd, text.data(), text.size(), 0);
     close(fd);
-    if (!read) {
+    if (failed != 0) {
         failure = cuePath + ": cannot be read";
         return 1;
     }
@@ -227,7 +227,7 @@ int VirtualDisc::readSegment(const DiscSegment& segment, int first, int count, u
     long long offset = static_cast<long long>(segment.fileSector + first - segment.lba) * kSector;
     size_t available = static_cast<size_t>(
         std::clamp(file.dataBytes - offset, 0LL, static_cast<long long>(bytes)));
-    if (available > 0 && !readExactly(file.fd, out, available, file.dataOffset + offset)) return 1;
+    if (available > 0 && readExactly(file.fd, out, available, file.dataOffset + offset) != 0) return 1;
     std::memset(out + available, 0, bytes - available);
     if (file.format == CueFileFormat::Motorola) {
         for (size_t i = 0; i + 1 < bytes; i += 2) std::swap(out[i], out[i + 1]);
