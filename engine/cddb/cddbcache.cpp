@@ -1,5 +1,7 @@
 #include "engine/cddb/cddbcache.h"
 
+#include "engine/common/owned.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -81,7 +83,8 @@ int readCacheEntry(std::FILE* cache, const char* queryLine, DiscNames& names) {
     char key[kCacheLineBytes];
     char line[kCacheLineBytes];
     bool keyWaiting = false;
-    auto found = std::make_unique<DiscNames>();
+    auto found = makeOwned<DiscNames>();
+    if (!found) return -1;
     for (;;) {
         if (!keyWaiting && readCacheLine(cache, key) != 0) return -1;
         keyWaiting = false;

@@ -2,6 +2,7 @@
 
 #include "engine/cddb/cddbcache.h"
 #include "engine/common/msf.h"
+#include "engine/common/owned.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -93,15 +94,15 @@ void showRefusal(const char* answer) {
 int readDiscLayout(const CdDrive& drive, DiscLayout& layout) {
     layout.firstTrack = drive.firstTrack();
     layout.lastTrack = drive.lastTrack();
-    if (layout.firstTrack < 1 || layout.lastTrack > 99 || layout.firstTrack > layout.lastTrack) return -1;
+    if (layout.firstTrack < 1 || layout.lastTrack > 99 || layout.firstTrack > layout.lastTrack) return 1;
     int previous = 0;
     for (int track = layout.firstTrack; track <= layout.lastTrack; ++track) {
         int start = drive.trackStart(track);
-        if (start < previous) return -1;
+        if (start < previous) return 1;
         layout.trackStart[track] = previous = start;
     }
     layout.leadOut = drive.trackEnd(layout.lastTrack);
-    return layout.leadOut < previous ? -1 : 0;
+    return layout.leadOut < previous ? 1 : 0;
 }
 
 int parseServerAddress(const char* server, char (&host)[kTextCapacity], int& port) {
@@ -112,7 +113,7 @@ int parseServerAddress(const char* server, char (&host)[kTextCapacity], int& por
         length = static_cast<std::size_t>(colon - server);
         char* end = nullptr;
         long value = std::strtol(colon + 1, &end, 10);
-        if (end == colon + 1 || *end != '\0' || value < 1 || value > 65535) return -1;
+        if (end == colon + 1 || *end != '\0' || value < 1 || value > 65535) return 1;
         port = static_cast<int>(value);
     }
     if (length > sizeof host - 1) length = sizeof host - 1;
@@ -158,7 +159,11 @@ int CddbClient::lookup() {
     }
     int result;
     {
-        auto connection = std::make_unique<SocketConnection>(socket, deadline);
+        auto connection = makeOwned<SocketConnection>(socket, deadline);
+        if (!connection) {
+            closeSocket(socket);
+            return 1;
+        }
         result = converse(*connection);
     }
     if (result != 0) return result;
@@ -309,9 +314,11 @@ int cddbLookup(CdDrive& drive) {
         say("Disc ID Match Not Found\n\n");
         return 2;
     }
-    auto names = std::make_unique<DiscNames>();
+    auto names = makeOwned<DiscNames>();
+    if (!names) return 1;
     namesFromDrive(drive, *names);
-    auto client = std::make_unique<CddbClient>(layout, *names);
+    auto client = makeOwned<CddbClient>(layout, *names);
+    if (!client) return 1;
     int result = client->lookup();
     if (result == 0) namesToDrive(client->names(), drive);
     return result;

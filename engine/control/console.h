@@ -2,7 +2,7 @@
 
 // Prepares the console for the run. Mouse input has no meaning on a Linux
 // terminal; what is left is making sure the terminal gets its settings back
-// on every way out (normal exit, fatalExit, SIGINT, SIGTERM, SIGHUP, SIGQUIT).
+// on every way out (normal exit, SIGINT, SIGTERM, SIGHUP, SIGQUIT).
 void initConsole();
 
 // Work that SIGINT, SIGTERM, SIGHUP and SIGQUIT must still do before the

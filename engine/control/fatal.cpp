@@ -1,10 +1,9 @@
 #include "engine/control/fatal.h"
 
 #include <cstdio>
-#include <cstdlib>
 
-void fatalExit(int code, const char* message) {
+int reportFatal(int code, const char* message) {
     std::printf("%s\n", message);
     std::fflush(stdout);
-    std::exit(code);
+    return code;
 }

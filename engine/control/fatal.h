@@ -1,5 +1,6 @@
 #pragma once
 
-// Prints one line (a newline is added) to standard output and ends the
-// process with `code`. Exit handlers run, so the terminal is restored.
-[[noreturn]] void fatalExit(int code, const char* message);
+// Prints the one line of a condition that ends the run (a newline is
+// added) and returns `code`, the exit code that the step hands back up to
+// runMain.
+int reportFatal(int code, const char* message);

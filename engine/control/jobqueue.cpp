@@ -1,5 +1,6 @@
 #include "engine/control/jobqueue.h"
 
+#include "engine/common/owned.h"
 #include "engine/control/console.h"
 #include "engine/control/exitcodes.h"
 #include "engine/control/fatal.h"
@@ -20,7 +21,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
-#include <new>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
@@ -33,7 +33,7 @@ std::unique_ptr<Extractor> createJobExtractor(std::unique_ptr<AudioStage>& chain
     if (options.globalMode == DistributedClient) {
         auto* remote = dynamic_cast<RemoteDrive*>(currentDrive.get());
         if (!remote) return nullptr;
-        return std::unique_ptr<Extractor>(new (std::nothrow) RemoteExtractor(remote->socket, chain, options.extractMode));
+        return makeOwned<RemoteExtractor>(remote->socket, chain, options.extractMode);
     }
     return createExtractor(options.extractMode, *currentDrive, chain, aspiLibrary());
 }
@@ -121,9 +121,9 @@ int runJobs() {
         case WholeDisc: result = runWholeDisc(drive); break;
         default:
             currentDrive.reset();
-            fatalExit(kExitQueueHosed, "The queue is hosed!");
+            return reportFatal(kExitQueueHosed, "The queue is hosed!");
         }
-        if (result != 0) return result;
+        if (result != 0) return kExitQueueFailed;
     }
     return 0;
 }
@@ -184,9 +184,9 @@ void* queueThreadMain(void* argument) {
 }  // namespace
 
 int runQueue() {
-    if (runJobs() != 0) return 1;
+    if (int code = runJobs(); code != 0) return code;
     reprocessPatterns();
-    return 0;
+    return kExitSuccess;
 }
 
 int runQueueOnThread(int priority) {

@@ -3,8 +3,8 @@
 #include <string>
 
 // The queue worker: every job of the command line, then every file of the
-// /* patterns. 0 when it went through, non-zero when a job failed and the
-// queue stopped there.
+// /* patterns. Returns the run's exit code: 0 when it went through, that of
+// a failed job when the queue stopped there.
 int runQueue();
 
 // runQueue on a thread of its own whose priority follows the Windows

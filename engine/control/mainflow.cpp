@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/cddb/cddbclient.h"
+#include "engine/common/owned.h"
 #include "engine/control/banner.h"
 #include "engine/control/cdplayer.h"
 #include "engine/control/console.h"
@@ -39,12 +40,6 @@ void printText(const std::string& text) {
     std::fflush(stdout);
 }
 
-int printAndReturn(int code, const char* message) {
-    std::printf("%s\n", message);
-    std::fflush(stdout);
-    return code;
-}
-
 void printBanner() {
     std::fputs(kBanner, stdout);
     std::fflush(stdout);
@@ -53,7 +48,7 @@ void printBanner() {
 // The socket layer needs no start-up on Linux; what remains is that a peer
 // closing its end must show up as a failed send, not kill the process.
 int startSockets() {
-    if (std::signal(SIGPIPE, SIG_IGN) == SIG_ERR) return printAndReturn(kExitSocketStartupFailed, "WSAStartup() != 0?");
+    if (std::signal(SIGPIPE, SIG_IGN) == SIG_ERR) return reportFatal(kExitSocketStartupFailed, "WSAStartup() != 0?");
     return kContinue;
 }
 
@@ -91,16 +86,16 @@ bool localDriveNeeded() {
 // extractor of every job use it.
 int acquireRemoteDrive(int& socket) {
     socket = connectTo(options.serverName, options.serverPort);
-    if (socket < 0) return printAndReturn(kExitSocketFailed, "Could Not Open Socket");
+    if (socket < 0) return reportFatal(kExitSocketFailed, "Could Not Open Socket");
     tuneBlockConnection(socket, kStreamStallSeconds);
     char greeting[kLineBufferBytes] = {};
     receiveLine(socket, greeting, sizeof greeting, kReplyTimeoutMs);
     std::printf("Remote: %s\n", greeting);
-    currentDrive = std::make_unique<RemoteDrive>(socket);
-    if (currentDrive->inquiry() != 0) {
+    currentDrive = makeOwned<RemoteDrive>(socket);
+    if (!currentDrive || currentDrive->inquiry() != 0) {
         currentDrive.reset();
         closeSocket(socket);
-        return printAndReturn(kExitRemoteInquiryFailed, "Could Not Execute Inquiry");
+        return reportFatal(kExitRemoteInquiryFailed, "Could Not Execute Inquiry");
     }
     std::printf("Using CDROM Drive: %s\n", currentDrive->identity);
     std::fflush(stdout);
@@ -116,13 +111,13 @@ void leaveServer(int socket) {
 
 int acquireLocalDrive() {
     if (!localDriveNeeded()) return kContinue;
-    reportAspiInitialization();
+    if (int code = reportAspiInitialization(); code != 0) return code;
     if (options.deviceScan) {
         listDevices();
         return kExitSuccess;
     }
-    selectDrive();
-    return kContinue;
+    int code = selectDrive();
+    return code != 0 ? code : kContinue;
 }
 
 bool discIdentificationWanted() {
@@ -132,26 +127,29 @@ bool discIdentificationWanted() {
 
 // A lookup that keeps failing falls back to the alternate basename, with
 // numbered names, or ends the run. A result of 2 is final at once.
-void lookUpDiscNames() {
+int lookUpDiscNames() {
     int result = cddbLookup(*currentDrive);
     for (int retries = options.cddbTryCount; result != 0 && result != 2 && retries > 0; --retries)
         result = cddbLookup(*currentDrive);
-    if (result == 0) return;
-    if (options.alternateBasename[0] == '\0') fatalExit(kExitNoDiscNames, "CDDB Query Failed And No Alternate Basename");
+    if (result == 0) return kContinue;
+    if (options.alternateBasename[0] == '\0')
+        return reportFatal(kExitNoDiscNames, "CDDB Query Failed And No Alternate Basename");
     options.cddbEnabled = false;
     std::memcpy(options.basename, options.alternateBasename, sizeof options.basename);
+    return kContinue;
 }
 
 // CD-TEXT names count as found names: they are used for naming files.
-void readDiscNames() {
-    prepareDisc();
+int readDiscNames() {
+    if (int code = prepareDisc(); code != 0) return code;
     if (currentDrive->namesValid) {
         std::printf("Using CD-TEXT Information\n");
         std::fflush(stdout);
         options.cddbEnabled = true;
     } else if (options.cddbEnabled && options.cddbTryCount >= 0) {
-        lookUpDiscNames();
+        return lookUpDiscNames();
     }
+    return kContinue;
 }
 
 int playCd() {
@@ -166,15 +164,14 @@ int enterCddaMode() {
     if (!cddaModeWanted() || !currentDrive) return kContinue;
     if (currentDrive->enterCddaMode() == 0) return kContinue;
     currentDrive.reset();
-    return printAndReturn(kExitCddaModeFailed, "Could Not Initialize CDDA Mode");
+    return reportFatal(kExitCddaModeFailed, "Could Not Initialize CDDA Mode");
 }
 
-// A queue that stopped on a failed job ends the run with its own code, on
-// whichever thread it ran.
+// The queue's own exit code, on whichever thread it ran.
 int runJobQueue() {
-    int failed = options.queuePriority != 0 ? runQueueOnThread(options.queuePriority) : runQueue();
+    int code = options.queuePriority != 0 ? runQueueOnThread(options.queuePriority) : runQueue();
     std::fflush(stdout);
-    return failed != 0 ? kExitQueueFailed : kExitSuccess;
+    return code;
 }
 
 void releaseDrive() {
@@ -187,17 +184,17 @@ void releaseDrive() {
 // Comes after the drive and disc steps, so that options from the
 // environment string alone can still list a table of contents first.
 int checkCommandLine(int argc) {
-    if (argc < 2) return printAndReturn(kExitNoCommandLine, "No command line, try /?");
+    if (argc < 2) return reportFatal(kExitNoCommandLine, "No command line, try /?");
     return kContinue;
 }
 
 // CD audio as it is, or the format the user picks from the ACM layer's
 // list; a run that writes nothing asks for nothing.
-void chooseOutputFormat() {
+int chooseOutputFormat() {
     const bool writes = (options.jobCount > 0 || options.fileSpecCount > 0) && options.globalMode != DistributedServer;
     if (!options.useAcm || !writes) {
         setPcmOutputFormat();
-        return;
+        return kContinue;
     }
     outputFormat = WaveFormat{};
     AcmFormatChoose choose;
@@ -205,10 +202,9 @@ void chooseOutputFormat() {
     choose.format = &outputFormat;
     choose.formatSize = sizeof outputFormat;
     choose.title = "Select Output Format";
-    if (acmFormatChooseA(choose) != 0) {
-        currentDrive.reset();
-        fatalExit(kExitAcmCancelled, "ACM Format Choose was cancelled");
-    }
+    if (acmFormatChooseA(choose) == 0) return kContinue;
+    currentDrive.reset();
+    return reportFatal(kExitAcmCancelled, "ACM Format Choose was cancelled");
 }
 
 }  // namespace
@@ -227,11 +223,13 @@ int runMain(int argc, char** argv) {
     int acquired = options.globalMode == DistributedClient ? acquireRemoteDrive(serverSocket) : acquireLocalDrive();
     if (acquired != kContinue) return acquired;
     bool identify = discIdentificationWanted();
-    if (identify) readDiscNames();
-    if (identify && options.listToc) printToc();
+    if (identify) {
+        if (int code = readDiscNames(); code != kContinue) return code;
+        if (options.listToc) printToc();
+    }
     if (int code = checkCommandLine(argc); code != kContinue) return code;
     if (options.globalMode == Standalone && options.cdPlayerMode) return playCd();
-    chooseOutputFormat();
+    if (int code = chooseOutputFormat(); code != kContinue) return code;
     if (int code = enterCddaMode(); code != kContinue) return code;
     int result = options.globalMode == DistributedServer ? runDistributedServer(*currentDrive, aspiLibrary())
                                                          : runJobQueue();

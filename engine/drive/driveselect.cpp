@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/common/owned.h"
 #include "engine/control/exitcodes.h"
 #include "engine/control/fatal.h"
 #include "engine/control/options.h"
@@ -30,11 +31,11 @@ std::unique_ptr<CdDrive> createVariant(DriveFamily family, AspiLibrary* library,
                                        int target, int lun) {
     switch (family) {
         case DriveFamily::D8:
-            return std::make_unique<D8Drive>(library, host, target, lun);
+            return makeOwned<D8Drive>(library, host, target, lun);
         case DriveFamily::Mmc:
-            return std::make_unique<MmcDrive>(library, host, target, lun);
+            return makeOwned<MmcDrive>(library, host, target, lun);
         case DriveFamily::Nr:
-            return std::make_unique<NrDrive>(library, host, target, lun);
+            return makeOwned<NrDrive>(library, host, target, lun);
         default:
             return nullptr;
     }
@@ -45,21 +46,22 @@ void printFlushed(const char* text) {
     std::fflush(stdout);
 }
 
-[[noreturn]] void dropDriveAndExit(int code, const char* message) {
+int dropDrive(int code, const char* message) {
     currentDrive.reset();
-    fatalExit(code, message);
+    return reportFatal(code, message);
 }
 
 }  // namespace
 
-void reportAspiInitialization() {
+int reportAspiInitialization() {
     AspiLibrary& library = aspiLibrary();
     if (!library.isReady()) {
         std::printf("%s\n", library.failure().c_str());
-        fatalExit(kExitAspiFailure, "ASPI Initialization Failure!");
+        return reportFatal(kExitAspiFailure, "ASPI Initialization Failure!");
     }
     std::printf("ASPI Initialized, %d Host Adapters Present\n", library.hostAdapterCount());
     std::fflush(stdout);
+    return 0;
 }
 
 void listDevices() {
@@ -78,7 +80,7 @@ DriveFamily chooseDriveFamily(DriveFamily chosen, const char* identity) {
     return driveFamilyForIdentity(identity);
 }
 
-void selectDrive() {
+int selectDrive() {
     AspiLibrary& library = aspiLibrary();
     if (options.scsiHost == -1) {
         scanBuses(library, [](const ScsiDevice& device) {
@@ -90,26 +92,29 @@ void selectDrive() {
         });
     }
     int host = options.scsiHost, target = options.scsiTarget, lun = options.scsiLun;
-    currentDrive = std::make_unique<ScsiDrive>(&library, host, target, lun);
-    if (currentDrive->inquiry() != 0) dropDriveAndExit(kExitInquiryFailed, "Error Executing Inquiry Command");
+    currentDrive = makeOwned<ScsiDrive>(&library, host, target, lun);
+    if (!currentDrive || currentDrive->inquiry() != 0)
+        return dropDrive(kExitInquiryFailed, "Error Executing Inquiry Command");
     std::printf("Using CDROM Drive: %s (", currentDrive->identity);
     std::fflush(stdout);
     std::unique_ptr<CdDrive> probe = std::move(currentDrive);
     DriveFamily family = chooseDriveFamily(options.driveType, probe->identity);
     currentDrive = createVariant(family, &library, host, target, lun);
-    if (!currentDrive) dropDriveAndExit(kExitDriveNotReady, "Drive Mode Hosed!");
+    if (!currentDrive) return dropDrive(kExitDriveNotReady, "Drive Mode Hosed!");
     std::memcpy(currentDrive->identity, probe->identity, sizeof probe->identity);
     std::memcpy(currentDrive->inquiryData, probe->inquiryData, sizeof probe->inquiryData);
     currentDrive->deviceType = probe->deviceType;
     std::printf("%s)\n\n", driveFamilyLabel(family));
     std::fflush(stdout);
+    return 0;
 }
 
-void prepareDisc() {
+int prepareDisc() {
     bool ready = false;
     for (int attempt = 0; attempt < kReadinessTests && !ready; ++attempt)
         ready = currentDrive->testUnitReady() != 0;
-    if (!ready) dropDriveAndExit(kExitDriveNotReady, "Drive Reports Not Ready (Check Media)");
-    if (currentDrive->readToc() != 0) dropDriveAndExit(kExitReadTocFailed, "Error Executing Read TOC Command");
+    if (!ready) return dropDrive(kExitDriveNotReady, "Drive Reports Not Ready (Check Media)");
+    if (currentDrive->readToc() != 0) return dropDrive(kExitReadTocFailed, "Error Executing Read TOC Command");
     if (!currentDrive->namesValid) setDefaultNames(*currentDrive);
+    return 0;
 }

@@ -3,10 +3,11 @@
 #include "engine/drive/drivefamily.h"
 
 // Finding the drive of the run and getting its disc ready. Each of these
-// prints its own messages and ends the process on failure.
+// returns 0, or prints its own messages and returns the exit code that
+// ends the run.
 
 // "ASPI Initialized, ..." or, with an unusable transport, why and exit 2.
-void reportAspiInitialization();
+int reportAspiInitialization();
 
 // The device table of /scan: every device that answers INQUIRY.
 void listDevices();
@@ -17,8 +18,8 @@ DriveFamily chooseDriveFamily(DriveFamily chosen, const char* identity);
 
 // Scans the buses unless /s gave an address, checks the drive with INQUIRY
 // and makes the variant its type asks for the current drive.
-void selectDrive();
+int selectDrive();
 
 // Waits for the medium, reads the table of contents and the CD-TEXT, and
 // gives the disc its default names when it carries none.
-void prepareDisc();
+int prepareDisc();

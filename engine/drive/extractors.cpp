@@ -1,5 +1,6 @@
 #include "engine/drive/extractors.h"
 
+#include "engine/common/owned.h"
 #include "engine/drive/syncmatch.h"
 
 #include "engine/control/options.h"
@@ -12,7 +13,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <sys/mman.h>
 #include <system_error>
 #include <thread>
@@ -284,8 +284,7 @@ int MemoryExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
     if (peak == 0 || peak >= 32767)
         return finishRun(progress, writeAll(memory.data, totalBytes, progress));
 
-    std::unique_ptr<GainStage> gain(
-        new (std::nothrow) GainStage(20.0 * std::log10(32767.0 / peak), nullptr));
+    std::unique_ptr<GainStage> gain = makeOwned<GainStage>(20.0 * std::log10(32767.0 / peak), nullptr);
     if (!gain) {
         std::printf("Not Enough Memory For Normalization\n");
         output->close();
@@ -316,9 +315,9 @@ int MemoryExtractor::writeAll(const uint8_t* data, size_t byteCount, ProgressMet
 std::unique_ptr<Extractor> createExtractor(int mode, CdDrive& drive, std::unique_ptr<AudioStage>& output,
                                            AspiLibrary& library) {
     switch (mode) {
-    case 1: return std::unique_ptr<Extractor>(new (std::nothrow) NormalExtractor(drive, output, library));
-    case 2: return std::unique_ptr<Extractor>(new (std::nothrow) SyncExtractor(drive, output, library));
-    case 3: return std::unique_ptr<Extractor>(new (std::nothrow) MemoryExtractor(drive, output, library));
-    default: return std::unique_ptr<Extractor>(new (std::nothrow) BurstExtractor(drive, output, library));
+    case 1: return makeOwned<NormalExtractor>(drive, output, library);
+    case 2: return makeOwned<SyncExtractor>(drive, output, library);
+    case 3: return makeOwned<MemoryExtractor>(drive, output, library);
+    default: return makeOwned<BurstExtractor>(drive, output, library);
     }
 }

@@ -1,5 +1,6 @@
 #include "engine/pipeline/stagechain.h"
 
+#include "engine/common/owned.h"
 #include "engine/control/options.h"
 #include "engine/output/acmconverter.h"
 #include "engine/output/encoders/ffmpeg/wmawriter.h"
@@ -8,8 +9,8 @@
 #include "engine/output/monodownmixer.h"
 #include "engine/output/playback/audiobreaker.h"
 #include "engine/output/playback/playbackstage.h"
-#include "engine/output/waveformat.h"
 #include "engine/output/wavefilewriter.h"
+#include "engine/output/waveformat.h"
 #include "engine/pipeline/biquadfilter.h"
 #include "engine/pipeline/compressorexpander.h"
 #include "engine/pipeline/gainstage.h"
@@ -26,7 +27,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 char currentOutputName[kOutputNameCapacity] = {};
 char tempWaveName[kOutputNameCapacity] = {};
@@ -37,34 +37,29 @@ namespace {
 // Makes `chain` the successor of a new Stage and the new stage the chain.
 // On allocation failure the chain is destroyed.
 template <class Stage, class... Arguments>
-bool prepend(std::unique_ptr<AudioStage>& chain, Arguments... arguments) {
-    Stage* stage = new (std::nothrow) Stage(arguments..., std::move(chain));
-    if (!stage) {
-        chain.reset();
-        return false;
-    }
-    chain.reset(stage);
-    return true;
+int prepend(std::unique_ptr<AudioStage>& chain, Arguments... arguments) {
+    chain = makeOwned<Stage>(arguments..., std::move(chain));
+    return chain ? 0 : 1;
 }
 
 // Creates an empty file with a unique "VLT" name in the current directory
 // and keeps the name; the caller removes the file.
-bool makeTemporaryName(char* name) {
+int makeTemporaryName(char* name) {
     char pattern[] = "VLTXXXXXX";
     const int descriptor = mkstemp(pattern);
-    if (descriptor < 0) return false;
+    if (descriptor < 0) return 1;
     ::close(descriptor);
     std::strcpy(name, pattern);
-    return true;
+    return 0;
 }
 
 // The first file stays until the second name is taken, so that the two
 // names differ; then both files go again.
-bool makeTemporaryNames() {
-    if (!makeTemporaryName(tempWaveName)) return false;
-    const bool second = makeTemporaryName(tempMp3Name);
+int makeTemporaryNames() {
+    if (makeTemporaryName(tempWaveName) != 0) return 1;
+    const int second = makeTemporaryName(tempMp3Name);
     std::remove(tempWaveName);
-    if (second) std::remove(tempMp3Name);
+    if (second == 0) std::remove(tempMp3Name);
     return second;
 }
 
@@ -73,63 +68,63 @@ bool makeTemporaryNames() {
 std::unique_ptr<AudioStage> buildStageChain(std::unique_ptr<AudioStage> tail) {
     std::unique_ptr<AudioStage> chain = std::move(tail);
     // From the output end towards the head.
-    if (options.playWhileExtracting && !prepend<PlaybackStage>(chain)) return nullptr;
-    if (options.spectrum && !prepend<SpectrumWindow>(chain)) return nullptr;
-    if (options.oscilloscope && !prepend<ScopeWindow>(chain)) return nullptr;
-    if (options.karaoke && !prepend<KaraokeStage>(chain)) return nullptr;
-    if (options.spread && !prepend<SpreadStage>(chain, options.spreadAmount)) return nullptr;
-    if (options.reverb && !prepend<ReverbStage>(chain)) return nullptr;
-    if (options.compress && !prepend<CompressorExpander>(chain, options.compressAmount)) return nullptr;
-    if (options.lowPass && !prepend<BiquadFilter>(chain, BiquadKind::LowPass, options.lowPassCutoff, 0.0, 0.0))
+    if (options.playWhileExtracting && prepend<PlaybackStage>(chain) != 0) return nullptr;
+    if (options.spectrum && prepend<SpectrumWindow>(chain) != 0) return nullptr;
+    if (options.oscilloscope && prepend<ScopeWindow>(chain) != 0) return nullptr;
+    if (options.karaoke && prepend<KaraokeStage>(chain) != 0) return nullptr;
+    if (options.spread && prepend<SpreadStage>(chain, options.spreadAmount) != 0) return nullptr;
+    if (options.reverb && prepend<ReverbStage>(chain) != 0) return nullptr;
+    if (options.compress && prepend<CompressorExpander>(chain, options.compressAmount) != 0) return nullptr;
+    if (options.lowPass && prepend<BiquadFilter>(chain, BiquadKind::LowPass, options.lowPassCutoff, 0.0, 0.0) != 0)
         return nullptr;
     if (options.highPass &&
-        !prepend<BiquadFilter>(chain, BiquadKind::HighPass, options.highPassCutoff, 0.0, 0.0))
+        prepend<BiquadFilter>(chain, BiquadKind::HighPass, options.highPassCutoff, 0.0, 0.0) != 0)
         return nullptr;
     for (int i = 0; i < options.eqBandCount && i < kMaxEqBands; ++i) {
         const EqBand& band = options.eqBands[i];
         const BiquadKind kind = band.widthKind == 0 ? BiquadKind::PeakingOctaves : BiquadKind::PeakingQ;
-        if (!prepend<BiquadFilter>(chain, kind, band.centre, band.width, band.gain)) return nullptr;
+        if (prepend<BiquadFilter>(chain, kind, band.centre, band.width, band.gain) != 0) return nullptr;
     }
-    if (options.highShelf && !prepend<BiquadFilter>(chain, BiquadKind::HighShelf, options.highShelfFreq, 0.0,
-                                                    options.highShelfGain))
+    if (options.highShelf && prepend<BiquadFilter>(chain, BiquadKind::HighShelf, options.highShelfFreq, 0.0,
+                                                    options.highShelfGain) != 0)
         return nullptr;
-    if (options.lowShelf && !prepend<BiquadFilter>(chain, BiquadKind::LowShelf, options.lowShelfFreq, 0.0,
-                                                   options.lowShelfGain))
+    if (options.lowShelf && prepend<BiquadFilter>(chain, BiquadKind::LowShelf, options.lowShelfFreq, 0.0,
+                                                   options.lowShelfGain) != 0)
         return nullptr;
-    if (options.preampGain != 0.0 && !prepend<GainStage>(chain, options.preampGain)) return nullptr;
+    if (options.preampGain != 0.0 && prepend<GainStage>(chain, options.preampGain) != 0) return nullptr;
     if ((options.padLeadingSeconds != 0.0 || options.padTrailingSeconds != 0.0) &&
-        !prepend<SilencePadder>(chain, options.padLeadingSeconds, options.padTrailingSeconds))
+        prepend<SilencePadder>(chain, options.padLeadingSeconds, options.padTrailingSeconds) != 0)
         return nullptr;
-    if (options.trimTrailing && !prepend<TrailingSilenceTrimmer>(chain)) return nullptr;
-    if (options.trimLeading && !prepend<LeadingSilenceTrimmer>(chain)) return nullptr;
-    if (options.audioBreaker && !prepend<AudioBreaker>(chain)) return nullptr;
+    if (options.trimTrailing && prepend<TrailingSilenceTrimmer>(chain) != 0) return nullptr;
+    if (options.trimLeading && prepend<LeadingSilenceTrimmer>(chain) != 0) return nullptr;
+    if (options.audioBreaker && prepend<AudioBreaker>(chain) != 0) return nullptr;
     return chain;
 }
 
 namespace {
 
 // The job's name plus `extension` becomes the current output name.
-bool nameOutput(const char* name, const char* extension) {
+int nameOutput(const char* name, const char* extension) {
     char fileName[kOutputNameCapacity];
     const int length = std::snprintf(fileName, sizeof fileName, "%s%s", name, extension);
-    if (length < 0 || length >= static_cast<int>(sizeof fileName)) return false;
+    if (length < 0 || length >= static_cast<int>(sizeof fileName)) return 1;
     std::strcpy(currentOutputName, fileName);
-    return true;
+    return 0;
 }
 
 std::unique_ptr<AudioStage> createWmaOutput(const char* name, const char* extension) {
-    if (!nameOutput(name, extension)) return nullptr;
-    std::unique_ptr<AudioStage> tail(new (std::nothrow) WmaWriter(currentOutputName, options.bitrate));
-    if (!tail || !prepend<OutputThread>(tail)) return nullptr;
+    if (nameOutput(name, extension) != 0) return nullptr;
+    std::unique_ptr<AudioStage> tail = makeOwned<WmaWriter>(currentOutputName, options.bitrate);
+    if (!tail || prepend<OutputThread>(tail) != 0) return nullptr;
     return buildStageChain(std::move(tail));
 }
 
 std::unique_ptr<AudioStage> createMp3Output(const char* name, const char* extension) {
-    if (!nameOutput(name, extension)) return nullptr;
-    std::unique_ptr<AudioStage> tail(
-        new (std::nothrow) BladeEncoder(currentOutputName, options.bitrate / 1000, !options.downmix));
-    if (!tail || !prepend<OutputThread>(tail)) return nullptr;
-    if (options.downmix && !prepend<MonoDownmixer>(tail, options.downmixMode)) return nullptr;
+    if (nameOutput(name, extension) != 0) return nullptr;
+    std::unique_ptr<AudioStage> tail =
+        makeOwned<BladeEncoder>(currentOutputName, options.bitrate / 1000, !options.downmix);
+    if (!tail || prepend<OutputThread>(tail) != 0) return nullptr;
+    if (options.downmix && prepend<MonoDownmixer>(tail, options.downmixMode) != 0) return nullptr;
     return buildStageChain(std::move(tail));
 }
 
@@ -145,7 +140,7 @@ std::unique_ptr<AudioStage> createAudioChain(const char* name) {
         const int length = std::snprintf(fileName, sizeof fileName, "%s%s", name, options.outputExtension);
         if (length < 0 || length >= static_cast<int>(sizeof fileName)) return nullptr;
     } else {
-        if (!makeTemporaryNames()) return nullptr;
+        if (makeTemporaryNames() != 0) return nullptr;
         std::strcpy(fileName, tempWaveName);
         // External encoders read a proper WAV file, for this and every later job.
         options.suppressHeader = false;
@@ -154,9 +149,9 @@ std::unique_ptr<AudioStage> createAudioChain(const char* name) {
 
     std::unique_ptr<AudioStage> writer;
     if (encoder.stage == EncoderStage::NullSink)
-        writer.reset(new (std::nothrow) NullSink());
+        writer = makeOwned<NullSink>();
     else
-        writer.reset(new (std::nothrow) WaveFileWriter(fileName, outputFormat, !options.suppressHeader));
+        writer = makeOwned<WaveFileWriter>(fileName, outputFormat, !options.suppressHeader);
     if (!writer) return nullptr;
 
     WaveFormat suggested = {};
@@ -170,9 +165,9 @@ std::unique_ptr<AudioStage> createAudioChain(const char* name) {
     const WaveFormat input = pcmFormat(mono ? 1 : 2);
 
     std::unique_ptr<AudioStage> chain = std::move(writer);
-    if (!prepend<AcmConverter>(chain, suggested, outputFormat)) return nullptr;
-    if (!prepend<AcmConverter>(chain, input, suggested)) return nullptr;
-    if (encoder.stage != EncoderStage::NullSink && !prepend<OutputThread>(chain)) return nullptr;
-    if (mono && !prepend<MonoDownmixer>(chain, options.downmixMode)) return nullptr;
+    if (prepend<AcmConverter>(chain, suggested, outputFormat) != 0) return nullptr;
+    if (prepend<AcmConverter>(chain, input, suggested) != 0) return nullptr;
+    if (encoder.stage != EncoderStage::NullSink && prepend<OutputThread>(chain) != 0) return nullptr;
+    if (mono && prepend<MonoDownmixer>(chain, options.downmixMode) != 0) return nullptr;
     return buildStageChain(std::move(chain));
 }

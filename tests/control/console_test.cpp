@@ -2,7 +2,6 @@
 // the process ends, and the title sequence only on a terminal.
 
 #include "engine/control/console.h"
-#include "engine/control/fatal.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -116,10 +115,6 @@ void leaveAndCheckTerminal(void (*how)()) {
 
 TEST(ConsoleTerminal, RestoredOnNormalExit) {
     leaveAndCheckTerminal([] { std::exit(0); });
-}
-
-TEST(ConsoleTerminal, RestoredOnFatalExit) {
-    leaveAndCheckTerminal([] { fatalExit(5, "Error Executing Read TOC Command"); });
 }
 
 TEST(ConsoleTerminal, RestoredOnInterrupt) {

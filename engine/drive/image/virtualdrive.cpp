@@ -2,6 +2,7 @@
 
 #include "engine/common/byteorder.h"
 #include "engine/common/msf.h"
+#include "engine/common/owned.h"
 #include "engine/drive/drivefamily.h"
 
 #include <algorithm>
@@ -49,27 +50,27 @@ void swapBytePairs(uint8_t* data, size_t bytes) {
     for (size_t i = 0; i + 1 < bytes; i += 2) std::swap(data[i], data[i + 1]);
 }
 
-bool parseInt(const std::string& text, long low, long high, int& value) {
-    if (text.empty()) return false;
+int parseInt(const std::string& text, long low, long high, int& value) {
+    if (text.empty()) return 1;
     char* end = nullptr;
     errno = 0;
     long parsed = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
+    if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return 1;
     value = static_cast<int>(parsed);
-    return true;
+    return 0;
 }
 
 // "A-B" or "A-B:K".
-bool parseFailRange(const std::string& text, VirtualDriveSettings::FailRange& range) {
+int parseFailRange(const std::string& text, VirtualDriveSettings::FailRange& range) {
     size_t dash = text.find('-');
     size_t colon = text.find(':');
-    if (dash == std::string::npos) return false;
+    if (dash == std::string::npos) return 1;
     std::string last = text.substr(dash + 1, colon == std::string::npos ? colon : colon - dash - 1);
-    if (!parseInt(text.substr(0, dash), 0, 1 << 30, range.first) ||
-        !parseInt(last, range.first, 1 << 30, range.last))
-        return false;
-    return colon == std::string::npos ||
-           parseInt(text.substr(colon + 1), 0, 1 << 30, range.remaining);
+    if (parseInt(text.substr(0, dash), 0, 1 << 30, range.first) != 0 ||
+        parseInt(last, range.first, 1 << 30, range.last) != 0)
+        return 1;
+    if (colon == std::string::npos) return 0;
+    return parseInt(text.substr(colon + 1), 0, 1 << 30, range.remaining);
 }
 
 int parseSetting(const std::string& setting, VirtualDriveSettings& settings) {
@@ -87,9 +88,9 @@ int parseSetting(const std::string& setting, VirtualDriveSettings& settings) {
         settings.identity = value.substr(0, 24);
         settings.identity.resize(24, ' ');
     } else if (key == "shift" && hasValue) {
-        if (!parseInt(value, -1000000, 1000000, settings.shift)) return 1;
+        if (parseInt(value, -1000000, 1000000, settings.shift) != 0) return 1;
     } else if (key == "jitter" && hasValue) {
-        if (!parseInt(value, 0, 1000000, settings.jitter)) return 1;
+        if (parseInt(value, 0, 1000000, settings.jitter) != 0) return 1;
     } else if (key == "seed" && hasValue) {
         char* end = nullptr;
         errno = 0;
@@ -97,7 +98,7 @@ int parseSetting(const std::string& setting, VirtualDriveSettings& settings) {
         if (value.empty() || errno != 0 || *end != '\0') return 1;
     } else if (key == "fail" && hasValue) {
         VirtualDriveSettings::FailRange range;
-        if (!parseFailRange(value, range)) return 1;
+        if (parseFailRange(value, range) != 0) return 1;
         settings.failures.push_back(range);
     } else if (key == "speed" && hasValue) {
         char* end = nullptr;
@@ -484,7 +485,11 @@ int loadVirtualDrives(const char* list, HostAdapter& host, std::string& failure)
                 return 1;
             }
         }
-        auto disc = std::make_unique<VirtualDisc>();
+        auto disc = makeOwned<VirtualDisc>();
+        if (!disc) {
+            failure = cuePath + ": not enough memory";
+            return 1;
+        }
         if (disc->load(cuePath, failure) != 0) {
             failure = escapeControls(failure);
             return 1;
@@ -492,7 +497,11 @@ int loadVirtualDrives(const char* list, HostAdapter& host, std::string& failure)
         HostAdapter::Device device;
         device.target = target++;
         device.lun = 0;
-        device.unit = std::make_unique<VirtualDrive>(std::move(disc), std::move(settings));
+        device.unit = makeOwned<VirtualDrive>(std::move(disc), std::move(settings));
+        if (!device.unit) {
+            failure = cuePath + ": not enough memory";
+            return 1;
+        }
         host.devices.push_back(std::move(device));
     }
     return 0;

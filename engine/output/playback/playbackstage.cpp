@@ -1,6 +1,6 @@
 #include "engine/output/playback/playbackstage.h"
 
-#include <new>
+#include "engine/common/owned.h"
 
 PlaybackStage::PlaybackStage(std::unique_ptr<AudioStage> next) : AudioStage(std::move(next)) {}
 
@@ -23,7 +23,7 @@ int PlaybackStage::close() {
 }
 
 int PlaybackStage::open() {
-    player_.reset(new (std::nothrow) WavePlayer(kSampleRate, kBitsPerSample, kChannels));
+    player_ = makeOwned<WavePlayer>(kSampleRate, kBitsPerSample, kChannels);
     if (!player_ || player_->openDevice() != 0) {
         player_.reset();
         return 1;

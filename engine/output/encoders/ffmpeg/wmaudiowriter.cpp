@@ -1,10 +1,11 @@
 #include "engine/output/encoders/ffmpeg/wmaudiowriter.h"
 
+#include "engine/common/owned.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <string>
 
 extern "C" {
@@ -195,6 +196,6 @@ private:
 
 int WMAudioCreateWriter(const char* path, std::unique_ptr<WmaAudioWriter>& writer) {
     if (!path || !*path) return kFailed;
-    writer.reset(new (std::nothrow) AsfWmaWriter(path));
+    writer = makeOwned<AsfWmaWriter>(path);
     return writer ? 0 : kFailed;
 }
