@@ -21,6 +21,7 @@ constexpr uint8_t kStatusComplete = 1;
 constexpr uint8_t kStatusPending = 0;
 // Failure statuses: the device answered CHECK CONDITION (or another bad
 // status), the host adapter does not exist, no device at the address.
+constexpr uint8_t kStatusAborted = 0x02;  // never started: the process is ending
 constexpr uint8_t kStatusError = 0x04;
 constexpr uint8_t kStatusInvalidHost = 0x81;
 constexpr uint8_t kStatusNoDevice = 0x82;
@@ -130,6 +131,7 @@ public:
     bool succeeded() const { return status() == kStatusComplete; }
     uint8_t* buffer() const;
     int length() const;
+    const uint8_t* sense() const { return block_.sense; }
 
 private:
     AspiLibrary& library_;

@@ -8,6 +8,8 @@
 
 std::unique_ptr<CdDrive> currentDrive;
 
+static_assert(sizeof ScsiDevice::sense == kSenseBytes);
+
 void storeName(char (&name)[kNameCapacity], const char* text, std::size_t length) {
     // A UTF-8 name is cut between characters, or it would read as ISO 8859-1.
     std::string_view whole(text, length);
@@ -32,6 +34,7 @@ int ScsiDevice::sendCommand(const uint8_t* cdb, int cdbLength, uint8_t* buffer, 
     std::memcpy(request.cdb(), cdb, static_cast<size_t>(cdbLength));
     request.execute();
     request.wait();
+    std::memcpy(sense, request.sense(), sizeof sense);
     return request.succeeded() ? 0 : 1;
 }
 

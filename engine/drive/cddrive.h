@@ -40,11 +40,14 @@ public:
     int target;
     int host;
     AspiLibrary* library;
+    uint8_t sense[14] = {};  // the sense area of the last command sent
 
 protected:
     // One synchronous command to this device; 0 when it completed.
     int sendCommand(const uint8_t* cdb, int cdbLength, uint8_t* buffer, int length);
-    uint8_t lunBits() const { return static_cast<uint8_t>(lun << 5); }
+    uint8_t lunBits() const { return lunInCdb_ ? static_cast<uint8_t>(lun << 5) : 0; }
+
+    bool lunInCdb_ = true;
 };
 
 // The drive interface. Operations return 0 for success except testUnitReady.

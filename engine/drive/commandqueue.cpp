@@ -23,7 +23,13 @@ void CommandQueue::run() {
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
-        if (pending_.empty()) return;
+        if (stopping_) {
+            std::deque<RequestBlock*> abandoned;
+            abandoned.swap(pending_);
+            lock.unlock();
+            for (RequestBlock* block : abandoned) block->complete(kStatusAborted);
+            return;
+        }
         RequestBlock* block = pending_.front();
         pending_.pop_front();
         lock.unlock();

@@ -13,7 +13,8 @@
 class CommandQueue {
 public:
     explicit CommandQueue(ScsiTarget& unit);
-    // Runs what is still queued, then ends the worker.
+    // Lets the command in progress finish and fails those not yet started,
+    // so that ending the process waits for one command's time-out at most.
     ~CommandQueue();
     CommandQueue(const CommandQueue&) = delete;
     CommandQueue& operator=(const CommandQueue&) = delete;

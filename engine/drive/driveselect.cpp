@@ -1,7 +1,9 @@
 #include "engine/drive/driveselect.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "engine/common/owned.h"
 #include "engine/control/exitcodes.h"
@@ -9,12 +11,12 @@
 #include "engine/control/options.h"
 #include "engine/drive/aspi.h"
 #include "engine/drive/cdtext.h"
+#include "engine/drive/drivestate.h"
 #include "engine/drive/scsidrive.h"
 
 namespace {
 
 constexpr int kCdromType = 5;
-constexpr int kReadinessTests = 3;
 
 // Every address in host, target, LUN order until `visit` returns true.
 template <typename Visit>
@@ -110,10 +112,19 @@ int selectDrive() {
 }
 
 int prepareDisc() {
-    bool ready = false;
-    for (int attempt = 0; attempt < kReadinessTests && !ready; ++attempt)
-        ready = currentDrive->testUnitReady() != 0;
-    if (!ready) return dropDrive(kExitDriveNotReady, "Drive Reports Not Ready (Check Media)");
+    ReadinessWait wait;
+    while (currentDrive->testUnitReady() == 0) {
+        SenseCode sense = decodeSense(currentDrive->sense, sizeof currentDrive->sense);
+        switch (afterNotReady(sense, wait)) {
+            case ReadinessStep::GiveUp:
+                return dropDrive(kExitDriveNotReady, "Drive Reports Not Ready (Check Media)");
+            case ReadinessStep::WaitASecondThenTestAgain:
+                std::this_thread::sleep_for(std::chrono::seconds(1));
+                break;
+            case ReadinessStep::TestAgain:
+                break;
+        }
+    }
     if (currentDrive->readToc() != 0) return dropDrive(kExitReadTocFailed, "Error Executing Read TOC Command");
     if (!currentDrive->namesValid) setDefaultNames(*currentDrive);
     return 0;

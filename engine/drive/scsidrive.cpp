@@ -110,6 +110,13 @@ int D8Drive::startRead(ScsiRequest& request, uint8_t* buffer, int lba, int count
 
 int D8Drive::waitRead(ScsiRequest& request) { return finishRead(request); }
 
+// The transport addresses the LUN; MMC gives the old LUN bits of byte 1
+// other meanings or reserves them.
+MmcDrive::MmcDrive(AspiLibrary* library, int host, int target, int lun)
+    : ScsiDrive(library, host, target, lun) {
+    lunInCdb_ = false;
+}
+
 int MmcDrive::startRead(ScsiRequest& request, uint8_t* buffer, int lba, int count) {
     uint8_t cdb[12] = {0xBE, static_cast<uint8_t>(lunBits() | 0x04)};
     putBigEndian32(cdb + 2, static_cast<uint32_t>(lba));

@@ -51,7 +51,7 @@ public:
 // ATAPI and MMC drives: READ CD of CD-DA sectors.
 class MmcDrive : public ScsiDrive {
 public:
-    using ScsiDrive::ScsiDrive;
+    MmcDrive(AspiLibrary* library, int host, int target, int lun);
     int startRead(ScsiRequest& request, uint8_t* buffer, int lba, int count) override;
     int waitRead(ScsiRequest& request) override;
     int leaveCddaMode() override { return 0; }

@@ -5,6 +5,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,33 +13,106 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <tuple>
+
+#include "engine/common/owned.h"
+#include "engine/drive/drivestate.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// The engine waits for a command without limit; the driver insists on a
-// time-out, so it gets one no working drive ever reaches.
-constexpr unsigned kTimeoutMs = 10 * 60 * 1000;
 constexpr int kCdromType = 5;
 
-// ASPI leaves the direction to the command; SG_IO needs it spelled out.
-int transferDirection(const RequestBlock& block) {
-    if (block.length == 0) return SG_DXFER_NONE;
-    switch (block.cdb[0]) {
-        case 0x15:  // MODE SELECT(6)
-        case 0x55:  // MODE SELECT(10)
-            return SG_DXFER_TO_DEV;
+// SAM status bytes and the sg driver's host and driver codes.
+constexpr int kStatusGood = 0x00;
+constexpr int kStatusCheckCondition = 0x02;
+constexpr int kHostTimedOut = 0x03;
+constexpr int kDriverTimedOut = 0x06;
+
+// How each command the engine sends travels: its direction (ASPI leaves it
+// to the command, SG_IO needs it spelled out), whether a reply shorter than
+// asked is a failure (audio reads; READ TOC and INQUIRY carry their own
+// lengths), how long the kernel lets it run, and whether the kernel keeps
+// it from ordinary users (0xD8 needs CAP_SYS_RAWIO, MODE SELECT a
+// read-write open), which /dMMC avoids.
+struct CommandRule {
+    uint8_t opcode;
+    const char* name;
+    int direction;
+    bool wholeTransfer;
+    unsigned timeoutMs;
+    bool privileged;
+};
+
+constexpr unsigned kReadTimeoutMs = 60 * 1000;
+constexpr unsigned kOtherTimeoutMs = 30 * 1000;
+
+constexpr CommandRule kRules[] = {
+    {0xBE, "READ CD", SG_DXFER_FROM_DEV, true, kReadTimeoutMs, false},
+    {0xD8, "0xD8", SG_DXFER_FROM_DEV, true, kReadTimeoutMs, true},
+    {0x28, "READ(10)", SG_DXFER_FROM_DEV, true, kReadTimeoutMs, false},
+    {0x15, "MODE SELECT", SG_DXFER_TO_DEV, false, kOtherTimeoutMs, true},
+};
+constexpr CommandRule kOtherCommand = {0, "", SG_DXFER_FROM_DEV, false, kOtherTimeoutMs, false};
+
+const CommandRule& ruleFor(uint8_t opcode) {
+    for (const CommandRule& rule : kRules)
+        if (rule.opcode == opcode) return rule;
+    return kOtherCommand;
+}
+
+std::string commandName(const CommandRule& rule, uint8_t opcode) {
+    if (*rule.name) return rule.name;
+    char name[8];
+    std::snprintf(name, sizeof name, "0x%02X", opcode);
+    return name;
+}
+
+// Why a node cannot be opened, as the user can act on it.
+std::string openFailure(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return "permission denied (the user must be in the group of the device, usually "
+                   "cdrom, and log in again)";
+        case EBUSY:
+            return "device busy (another program holds the drive)";
+        case ENOENT:
+            return "no such device node";
         default:
-            return SG_DXFER_FROM_DEV;
+            return std::strerror(error);
     }
+}
+
+// What SG_IO's answer means for the request: complete, or an error whose
+// reason (when the user should hear it) lands in `why`.
+uint8_t outcome(const sg_io_hdr_t& io, const CommandRule& rule, std::string& why) {
+    if (io.host_status == kHostTimedOut || (io.driver_status & 0x0F) == kDriverTimedOut) {
+        why = "timed out";
+        return kStatusError;
+    }
+    if (io.host_status != 0) {
+        why = "failed in the host adapter (host status " + std::to_string(io.host_status) + ")";
+        return kStatusError;
+    }
+    int status = io.status & 0x7E;
+    bool good = status == kStatusGood;
+    // The drive corrected the error itself: the data is good.
+    if (status == kStatusCheckCondition)
+        good = decodeSense(io.sbp, io.sb_len_wr).key == kSenseRecoveredError;
+    if (!good) return kStatusError;
+    // A read that comes back short holds zeros or stale data where the
+    // missing sectors should be: a failure, to be retried.
+    if (rule.wholeTransfer && io.resid != 0) return kStatusError;
+    return kStatusComplete;
 }
 
 struct SgAddress {
     int host, channel, target, lun;
 };
 
-// /sys/class/scsi_generic/sgN/device links to a directory named "H:C:T:L".
+// <class>/<node>/device links to the device's directory, named "H:C:T:L".
 bool readAddress(const fs::path& entry, SgAddress& address) {
     std::error_code ec;
     fs::path link = fs::read_symlink(entry / "device", ec);
@@ -55,6 +129,42 @@ int readDeviceType(const fs::path& entry) {
     return type;
 }
 
+// A SCSI device as sysfs lists it under the scsi_generic and block
+// classes, with the nodes that reach it.
+struct SgNodeSet {
+    int host = 0, channel = 0, target = 0, lun = 0;
+    int type = -1;            // peripheral device type; 5: CD-ROM
+    std::string genericNode;  // "sgN", empty when the sg driver is not loaded
+    std::string cdromNode;    // "srN", empty for other devices
+};
+
+// The SCSI devices under `sysfsRoot`, each once, in host, channel, target,
+// LUN order.
+std::vector<SgNodeSet> findScsiDevices(const std::string& sysfsRoot) {
+    std::map<std::tuple<int, int, int, int>, SgNodeSet> byAddress;
+    auto collect = [&](const char* cls, const char* prefix, std::string SgNodeSet::*node) {
+        std::error_code ec;
+        for (fs::directory_iterator entry(sysfsRoot + "/class/" + cls, ec), end;
+             !ec && entry != end; entry.increment(ec)) {
+            std::string name = entry->path().filename().string();
+            SgAddress a;
+            if (name.rfind(prefix, 0) != 0 || !readAddress(entry->path(), a)) continue;
+            SgNodeSet& device = byAddress[{a.host, a.channel, a.target, a.lun}];
+            device.host = a.host;
+            device.channel = a.channel;
+            device.target = a.target;
+            device.lun = a.lun;
+            device.type = readDeviceType(entry->path());
+            device.*node = name;
+        }
+    };
+    collect("scsi_generic", "sg", &SgNodeSet::genericNode);
+    collect("block", "sr", &SgNodeSet::cdromNode);
+    std::vector<SgNodeSet> devices;
+    for (auto& [address, device] : byAddress) devices.push_back(std::move(device));
+    return devices;
+}
+
 // Tests point these at a tree of their own, so that they never reach the
 // machine's drives.
 std::string folderFromEnvironment(const char* name, const char* fallback) {
@@ -64,62 +174,95 @@ std::string folderFromEnvironment(const char* name, const char* fallback) {
 
 }  // namespace
 
-SgDevice::SgDevice(std::string path, bool reportDenied)
-    : path_(std::move(path)), reportDenied_(reportDenied) {}
+SgDevice::SgDevice(std::vector<std::string> paths, bool isCdrom)
+    : paths_(std::move(paths)), isCdrom_(isCdrom) {}
 
 SgDevice::~SgDevice() {
     if (fd_ >= 0) close(fd_);
 }
 
+void SgDevice::report(const std::string& line) {
+    if (!isCdrom_ || line == lastReport_) return;
+    lastReport_ = line;
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
 // Without O_NONBLOCK the open waits for as long as another program holds
-// the device exclusively; SG_IO itself blocks either way.
+// the device exclusively; SG_IO itself blocks either way. Read-only is
+// enough for every command but MODE SELECT, so a node the user may only
+// read still serves. Of the nodes that cannot be opened, a node that is
+// there says more than one that is missing.
 int SgDevice::openDevice() {
-    fd_ = open(path_.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ >= 0) return 0;
-    if ((errno == EACCES || errno == EPERM) && reportDenied_ && !reported_) {
-        reported_ = true;
-        std::printf("Cannot open %s: permission denied (the user needs read and write access)\n",
-                    path_.c_str());
-        std::fflush(stdout);
+    int error = 0;
+    std::string failed;
+    for (const std::string& path : paths_) {
+        for (int mode : {O_RDWR, O_RDONLY}) {
+            fd_ = open(path.c_str(), mode | O_NONBLOCK | O_CLOEXEC);
+            if (fd_ >= 0) {
+                path_ = path;
+                return 0;
+            }
+            if (errno != EACCES && errno != EPERM && errno != EROFS) break;
+        }
+        if (failed.empty() || (error == ENOENT && errno != ENOENT)) {
+            error = errno;
+            failed = path;
+        }
     }
+    report("Cannot open " + failed + ": " + openFailure(error));
     return 1;
 }
 
 uint8_t SgDevice::execute(RequestBlock& block) {
     if (fd_ < 0 && openDevice() != 0) return kStatusError;
+    const CommandRule& rule = ruleFor(block.cdb[0]);
     sg_io_hdr_t io;
     std::memset(&io, 0, sizeof io);
     io.interface_id = 'S';
     io.cmd_len = static_cast<unsigned char>(block.cdbLength);
     io.cmdp = block.cdb;
-    io.dxfer_direction = transferDirection(block);
+    io.dxfer_direction = block.length == 0 ? SG_DXFER_NONE : rule.direction;
     io.dxferp = block.buffer;
     io.dxfer_len = static_cast<unsigned>(block.length);
     io.sbp = block.sense;
     io.mx_sb_len = kSenseBytes;
-    io.timeout = kTimeoutMs;
-    if (ioctl(fd_, SG_IO, &io) < 0) return kStatusError;
-    return (io.info & SG_INFO_OK_MASK) == SG_INFO_OK ? kStatusComplete : kStatusError;
+    io.timeout = rule.timeoutMs;
+    if (ioctl(fd_, SG_IO, &io) < 0) {
+        int error = errno;
+        std::string line = "Cannot send " + commandName(rule, block.cdb[0]) + " to " + path_ + ": ";
+        if (error == EPERM && rule.privileged)
+            line += "not permitted to this user (/dMMC reads without it)";
+        else
+            line += std::strerror(error);
+        report(line);
+        return kStatusError;
+    }
+    std::string why;
+    uint8_t status = outcome(io, rule, why);
+    if (!why.empty()) report(commandName(rule, block.cdb[0]) + " on " + path_ + " " + why);
+    return status;
 }
 
 std::vector<HostAdapter> findSgHosts() {
     if (const char* none = std::getenv("VOLTA_NO_REAL_HOSTS"); none && *none) return {};
-    std::string sysfs = folderFromEnvironment("VOLTA_SYSFS", "/sys");
-    std::string devices = folderFromEnvironment("VOLTA_DEV", "/dev");
-    std::map<int, HostAdapter> byHostNumber;
-    std::error_code ec;
-    for (fs::directory_iterator entry(sysfs + "/class/scsi_generic", ec), end;
-         !ec && entry != end; entry.increment(ec)) {
-        SgAddress address;
-        if (!readAddress(entry->path(), address)) continue;
-        HostAdapter::Device device;
-        device.target = address.target;
-        device.lun = address.lun;
-        std::string node = devices + "/" + entry->path().filename().string();
-        device.unit = std::make_unique<SgDevice>(node, readDeviceType(entry->path()) == kCdromType);
-        byHostNumber[address.host].devices.push_back(std::move(device));
-    }
+    std::string devicesFolder = folderFromEnvironment("VOLTA_DEV", "/dev");
     std::vector<HostAdapter> hosts;
-    for (auto& [number, host] : byHostNumber) hosts.push_back(std::move(host));
+    std::pair<int, int> current{-1, -1};
+    for (const SgNodeSet& found : findScsiDevices(folderFromEnvironment("VOLTA_SYSFS", "/sys"))) {
+        std::vector<std::string> paths;
+        for (const std::string* node : {&found.genericNode, &found.cdromNode})
+            if (!node->empty()) paths.push_back(devicesFolder + "/" + *node);
+        HostAdapter::Device device;
+        device.target = found.target;
+        device.lun = found.lun;
+        device.unit = makeOwned<SgDevice>(std::move(paths), found.type == kCdromType);
+        if (!device.unit) continue;
+        if (std::pair(found.host, found.channel) != current) {
+            current = {found.host, found.channel};
+            hosts.emplace_back();
+        }
+        hosts.back().devices.push_back(std::move(device));
+    }
     return hosts;
 }

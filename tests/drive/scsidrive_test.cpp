@@ -67,13 +67,26 @@ protected:
     RecordingTarget* device1 = nullptr;
 };
 
-TEST_F(DriveCommandTest, DeviceCommandsCarryTheLunInByteOne) {
+TEST_F(DriveCommandTest, LunInByteOneExceptForMmcDrives) {
     ScsiDevice device(library.get(), 0, 2, 1);
     EXPECT_EQ(device.testUnitReady(), 1);
     EXPECT_EQ(device1->log.back().cdb, (Bytes{0x00, 0x20, 0, 0, 0, 0}));
     EXPECT_EQ(device1->log.back().length, 0);
     device1->status = kStatusError;
     EXPECT_EQ(device.testUnitReady(), 0);
+
+    // An MMC drive leaves the LUN to the transport: those bits mean other things there.
+    device1->status = kStatusComplete;
+    std::vector<uint8_t> buffer(2352);
+    ScsiRequest request(*library);
+    MmcDrive mmc(library.get(), 0, 2, 1);
+    mmc.testUnitReady();
+    EXPECT_EQ(device1->log.back().cdb, (Bytes{0x00, 0, 0, 0, 0, 0}));
+    mmc.startRead(request, buffer.data(), 0, 1);
+    EXPECT_EQ(mmc.waitRead(request), 0);
+    EXPECT_EQ(device1->log.back().cdb[1], 0x04);
+    mmc.readPosition();
+    EXPECT_EQ(device1->log.back().cdb[1], 0x02);
 }
 
 TEST_F(DriveCommandTest, InquiryFillsIdentityAndType) {
