@@ -194,7 +194,7 @@ private:
 
 }  // namespace
 
-int WMAudioCreateWriter(const char* path, std::unique_ptr<WmaAudioWriter>& writer) {
+extern "C" int WMAudioCreateWriter(const char* path, std::unique_ptr<WmaAudioWriter>& writer) {
     if (!path || !*path) return kFailed;
     writer = makeOwned<AsfWmaWriter>(path);
     return writer ? 0 : kFailed;

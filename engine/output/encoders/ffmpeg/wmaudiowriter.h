@@ -25,5 +25,10 @@ public:
     virtual int release() = 0;
 };
 
-// A writer for the file at `path`, which is created by `setBitrate`.
-int WMAudioCreateWriter(const char* path, std::unique_ptr<WmaAudioWriter>& writer);
+// A writer for the file at `path`, which is created by `setBitrate`. It
+// lives in a module of its own, kWmaWriterModule beside the program, that
+// the WmaWriter stage loads when it opens.
+extern "C" int WMAudioCreateWriter(const char* path, std::unique_ptr<WmaAudioWriter>& writer);
+using WmaCreateWriter = int (*)(const char* path, std::unique_ptr<WmaAudioWriter>& writer);
+
+constexpr const char* kWmaWriterModule = "volta_wma.so";
