@@ -14,22 +14,16 @@ constexpr int kFrameBytes = 4;  // one stereo pair of 16-bit samples
 RemoteExtractor::RemoteExtractor(int socket, std::unique_ptr<AudioStage>& output, int mode)
     : Extractor(output), socket_(socket), mode_(mode) {}
 
-// A block larger than the buffer is passed on in pieces as it arrives. The
-// answer goes out before the last piece is written, so that the server
-// reads its next block while this one is being processed here.
-int RemoteExtractor::takeBlock(int byteCount, int stop) {
+// A block larger than the buffer is passed on in pieces as it arrives.
+int RemoteExtractor::takeBlock(int byteCount) {
     int remaining = byteCount;
-    for (;;) {
+    while (remaining > 0) {
         int piece = std::min(remaining, kMaxBlockBytes);
         if (receiveExactly(socket_, buffer_, piece, kReplyTimeoutMs) != 0) return 1;
         remaining -= piece;
-        if (remaining == 0) {
-            sendFormatted(socket_, "%s\r\n", stop == 0 ? kAck : kNak);
-            output->write(buffer_, piece);
-            return 0;
-        }
         output->write(buffer_, piece);
     }
+    return 0;
 }
 
 int RemoteExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
@@ -53,7 +47,11 @@ int RemoteExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
         if (parseProtocolNumber(line, byteCount) != 0 || byteCount < 0 || byteCount % kFrameBytes != 0)
             return failRead();
         if (byteCount == 0) break;
-        if (takeBlock(byteCount, stop) != 0) return failRead();
+        // The answer depends only on what happened before this block, so it
+        // goes out at once: the server sends its next block while this one
+        // is still arriving and being processed here.
+        sendFormatted(socket_, "%s\r\n", stop == 0 ? kAck : kNak);
+        if (takeBlock(byteCount) != 0) return failRead();
         if (stop != 0) break;
         received += byteCount / kSectorBytes;
         progress.setPercent(percentOf(received - startLba, static_cast<long long>(endLba) - startLba));

@@ -17,9 +17,9 @@ public:
     int run(int startLba, int endLba, ProgressMeter& progress) override;
 
 private:
-    // Receives one announced block of `byteCount` bytes, answers it and
-    // writes it on. Returns 0, or 1 when the connection broke.
-    int takeBlock(int byteCount, int stop);
+    // Receives one announced block of `byteCount` bytes and writes it on.
+    // Returns 0, or 1 when the connection broke.
+    int takeBlock(int byteCount);
 
     int socket_;
     int mode_;
