@@ -1,17 +1,16 @@
 #include "engine/output/acm.h"
 
-#include "engine/common/byteorder.h"
+#include "engine/common/owned.h"
 #include "engine/output/acmformats.h"
+#include "engine/output/encoders/ffmpeg/acmencoder.h"
+#include "engine/output/encoders/ffmpeg/codecmodule.h"
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <vector>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
 #include <libavutil/samplefmt.h>
 #include <libswresample/swresample.h>
 }
@@ -24,19 +23,10 @@ struct AcmStream {
     SwrContext* resampler = nullptr;  // none between identical formats
     std::vector<uint8_t> wide;        // 32-bit samples on their way to 24 bits
 
-    AVCodecContext* encoder = nullptr;
-    AVFrame* frame = nullptr;
-    AVPacket* packet = nullptr;
-    int held = 0;  // sample frames waiting in `frame`
-    int64_t position = 0;
+    std::unique_ptr<AcmEncoder> encoder;
     std::vector<uint8_t> encoded;  // codec output not yet handed out
 
-    ~AcmStream() {
-        swr_free(&resampler);
-        av_frame_free(&frame);
-        av_packet_free(&packet);
-        avcodec_free_context(&encoder);
-    }
+    ~AcmStream() { swr_free(&resampler); }
 };
 
 void AcmStreamCloser::operator()(AcmStream* stream) const {
@@ -77,31 +67,29 @@ bool sameSamples(const WaveFormat& a, const WaveFormat& b) {
            a.bitsPerSample == b.bitsPerSample;
 }
 
-// The codec that writes `format`, or none for the formats we cannot write.
-const AVCodec* encoderFor(const WaveFormat& format) {
+bool isCompressed(const WaveFormat& format) {
     switch (format.formatTag) {
-    case kWaveFormatAlaw: return avcodec_find_encoder(AV_CODEC_ID_PCM_ALAW);
-    case kWaveFormatMulaw: return avcodec_find_encoder(AV_CODEC_ID_PCM_MULAW);
-    case kWaveFormatImaAdpcm: return avcodec_find_encoder(AV_CODEC_ID_ADPCM_IMA_WAV);
-    case kWaveFormatMsAdpcm: return avcodec_find_encoder(AV_CODEC_ID_ADPCM_MS);
-    case kWaveFormatMpegLayer3: return avcodec_find_encoder_by_name("libmp3lame");
-    default: return nullptr;
+    case kWaveFormatAlaw:
+    case kWaveFormatMulaw:
+    case kWaveFormatImaAdpcm:
+    case kWaveFormatMsAdpcm:
+    case kWaveFormatMpegLayer3: return true;
+    default: return false;
     }
 }
 
-// Samples per channel in one block the codec encodes; 0 for any number.
-uint32_t samplesPerBlock(const WaveFormat& format) {
-    if (format.formatTag == kWaveFormatImaAdpcm || format.formatTag == kWaveFormatMsAdpcm)
-        return readLittleEndian16(format.extra);
-    return 0;
+// The codec module is asked last, so that only a compressed format loads it.
+bool hasEncoder(const WaveFormat& format) {
+    auto has = reinterpret_cast<AcmHasEncoderFunction>(codecModuleFunction("AcmHasEncoder"));
+    return has && has(format.formatTag) != 0;
 }
 
 // ADPCM records carry their block length; without it no block fits.
 bool isEncodable(const WaveFormat& format) {
     const bool adpcm = format.formatTag == kWaveFormatImaAdpcm || format.formatTag == kWaveFormatMsAdpcm;
-    return encoderFor(format) && (!adpcm || samplesPerBlock(format) > 0) && format.channels >= 1 &&
-           format.channels <= 2 && format.samplesPerSecond >= 1 &&
-           format.samplesPerSecond <= kMaxSampleRate && format.blockAlign > 0;
+    return isCompressed(format) && (!adpcm || samplesPerBlock(format) > 0) && format.channels >= 1 &&
+           format.channels <= 2 && format.samplesPerSecond >= 1 && format.samplesPerSecond <= kMaxSampleRate &&
+           format.blockAlign > 0 && hasEncoder(format);
 }
 
 // What the codec takes: 16-bit PCM of the format's rate and channels.
@@ -112,104 +100,15 @@ WaveFormat encoderInput(const WaveFormat& format) {
     return input;
 }
 
-constexpr int kCompandedFrameSamples = 1024;
-
-int openEncoder(AcmStream& stream) {
-    const WaveFormat& format = stream.destination;
-    const AVCodec* codec = encoderFor(format);
-    stream.encoder = avcodec_alloc_context3(codec);
-    stream.frame = av_frame_alloc();
-    stream.packet = av_packet_alloc();
-    if (!stream.encoder || !stream.frame || !stream.packet) return kAcmNoMemory;
-    AVCodecContext* encoder = stream.encoder;
-    encoder->sample_rate = static_cast<int>(format.samplesPerSecond);
-    encoder->time_base = AVRational{1, encoder->sample_rate};
-    av_channel_layout_default(&encoder->ch_layout, format.channels);
-    encoder->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
-    if (format.formatTag == kWaveFormatMpegLayer3) {
-        encoder->bit_rate = static_cast<int64_t>(format.averageBytesPerSecond) * 8;
-    }
-    if (samplesPerBlock(format) > 0) av_opt_set_int(encoder->priv_data, "block_size", format.blockAlign, 0);
-    if (avcodec_open2(encoder, codec, nullptr) < 0) return kAcmNotPossible;
-    // The blocks must be the ones the file's header describes.
-    const uint32_t block = samplesPerBlock(format);
-    if (block > 0 && (encoder->block_align != format.blockAlign || encoder->frame_size != static_cast<int>(block)))
-        return kAcmNotPossible;
-    AVFrame* frame = stream.frame;
-    frame->nb_samples = encoder->frame_size > 0 ? encoder->frame_size : kCompandedFrameSamples;
-    frame->format = encoder->sample_fmt;
-    frame->sample_rate = encoder->sample_rate;
-    if (av_channel_layout_copy(&frame->ch_layout, &encoder->ch_layout) < 0 || av_frame_get_buffer(frame, 0) < 0)
-        return kAcmNoMemory;
-    return kAcmOk;
-}
-
-// Moves `frames` interleaved 16-bit sample frames into the codec's frame.
-void takeSamples(AcmStream& stream, const uint8_t* source, int frames) {
-    AVFrame* frame = stream.frame;
-    const int channels = stream.destination.channels;
-    const auto format = static_cast<AVSampleFormat>(frame->format);
-    const bool planar = av_sample_fmt_is_planar(format);
-    for (int f = 0; f < frames; ++f) {
-        for (int c = 0; c < channels; ++c) {
-            int16_t sample;
-            std::memcpy(&sample, source + 2 * (f * channels + c), 2);
-            const int index = stream.held + f;
-            uint8_t* plane = frame->data[planar ? c : 0];
-            const int at = planar ? index : index * channels + c;
-            switch (format) {
-            case AV_SAMPLE_FMT_S16:
-            case AV_SAMPLE_FMT_S16P: reinterpret_cast<int16_t*>(plane)[at] = sample; break;
-            case AV_SAMPLE_FMT_S32P: reinterpret_cast<int32_t*>(plane)[at] = int32_t{sample} * 65536; break;
-            case AV_SAMPLE_FMT_FLTP: reinterpret_cast<float*>(plane)[at] = sample / 32768.0f; break;
-            default: break;
-            }
-        }
-    }
-    stream.held += frames;
-}
-
-// Sends `frame` (none: the end) and keeps every packet the codec returns.
-int encodeFrame(AcmStream& stream, AVFrame* frame) {
-    if (avcodec_send_frame(stream.encoder, frame) < 0) return kAcmNotPossible;
-    for (;;) {
-        const int received = avcodec_receive_packet(stream.encoder, stream.packet);
-        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return kAcmOk;
-        if (received < 0) return kAcmNotPossible;
-        stream.encoded.insert(stream.encoded.end(), stream.packet->data, stream.packet->data + stream.packet->size);
-        av_packet_unref(stream.packet);
-    }
-}
-
-int encodeHeld(AcmStream& stream) {
-    AVFrame* frame = stream.frame;
-    const int full = frame->nb_samples;
-    frame->nb_samples = stream.held;
-    frame->pts = stream.position;
-    stream.position += stream.held;
-    stream.held = 0;
-    const int result = encodeFrame(stream, frame);
-    frame->nb_samples = full;
-    return result;
-}
-
 int convertEncode(AcmStream& stream, AcmStreamHeader& header, bool end) {
     const int inAlign = stream.source.blockAlign;
-    int frames = static_cast<int>(header.sourceLength / inAlign);
-    const uint8_t* source = header.source;
-    while (frames > 0) {
-        if (av_frame_make_writable(stream.frame) < 0) return kAcmNoMemory;
-        const int piece = std::min(frames, stream.frame->nb_samples - stream.held);
-        takeSamples(stream, source, piece);
-        source += piece * inAlign;
-        frames -= piece;
-        header.sourceLengthUsed += piece * inAlign;
-        if (stream.held == stream.frame->nb_samples && encodeHeld(stream) != kAcmOk) return kAcmNotPossible;
+    const int frames = static_cast<int>(header.sourceLength / inAlign);
+    if (frames > 0) {
+        if (int result = stream.encoder->encode(header.source, frames, stream.encoded); result != kAcmOk)
+            return result;
+        header.sourceLengthUsed = static_cast<uint32_t>(frames * inAlign);
     }
-    if (end) {
-        if (stream.held > 0 && encodeHeld(stream) != kAcmOk) return kAcmNotPossible;
-        if (encodeFrame(stream, nullptr) != kAcmOk) return kAcmNotPossible;
-    }
+    if (end && stream.encoder->finish(stream.encoded) != kAcmOk) return kAcmNotPossible;
     const size_t bytes = std::min<size_t>(stream.encoded.size(), header.destinationLength);
     if (end && bytes < stream.encoded.size()) return kAcmNotPossible;
     if (bytes > 0) std::memcpy(header.destination, stream.encoded.data(), bytes);
@@ -324,15 +223,16 @@ int acmStreamOpen(AcmStreamHandle& stream, const WaveFormat& source, const WaveF
                   uint32_t flags) {
     if ((flags & ~ACM_STREAMOPENF_NONREALTIME) != 0) return kAcmInvalidFlag;
     if (!isSupportedPcm(source)) return kAcmNotPossible;
-    AcmStreamHandle opened(new (std::nothrow) AcmStream);
+    AcmStreamHandle opened(makeOwned<AcmStream>().release());
     if (!opened) return kAcmNoMemory;
     opened->source = source;
     opened->destination = destination;
     if (isEncodable(destination)) {
         const WaveFormat input = encoderInput(destination);
         if (std::memcmp(&input, &source, kWaveFormatBaseBytes - 2) != 0) return kAcmNotPossible;
-        const int result = openEncoder(*opened);
-        if (result != kAcmOk) return result;
+        auto create = reinterpret_cast<AcmCreateEncoderFunction>(codecModuleFunction("AcmCreateEncoder"));
+        if (!create) return kAcmNotPossible;
+        if (int result = create(destination, opened->encoder); result != kAcmOk) return result;
     } else if (!isSupportedPcm(destination)) {
         return kAcmNotPossible;
     } else if (!sameSamples(source, destination)) {

@@ -26,9 +26,6 @@ public:
 };
 
 // A writer for the file at `path`, which is created by `setBitrate`. It
-// lives in a module of its own, kWmaWriterModule beside the program, that
-// the WmaWriter stage loads when it opens.
+// lives in the codec module, where the WmaWriter stage finds it.
 extern "C" int WMAudioCreateWriter(const char* path, std::unique_ptr<WmaAudioWriter>& writer);
 using WmaCreateWriter = int (*)(const char* path, std::unique_ptr<WmaAudioWriter>& writer);
-
-constexpr const char* kWmaWriterModule = "volta_wma.so";

@@ -16,14 +16,7 @@ public:
 
     static constexpr int kPathCapacity = 256;
 
-    ~WmaWriter() override;
-
 private:
-    void unload();
-
-    // The module's handle; the writer's code lives there, so the writer
-    // goes first.
-    void* module_ = nullptr;
     std::unique_ptr<WmaAudioWriter> writer_;
     char path_[kPathCapacity] = {};
     bool pathFits_;
