@@ -9,8 +9,9 @@
 #include <vector>
 
 // Stand-in for the ASPI library: the process-wide holder of the SCSI
-// transport. Host adapters 0..n-1 are the machine's SCSI hosts that carry
-// sg devices, followed by one adapter for the virtual drives of VOLTA_IMAGES.
+// transport. Host adapters 0..n-1 are the channels of the machine's SCSI
+// hosts that carry devices (sgtransport.h), followed by one adapter for the
+// virtual drives of VOLTA_IMAGES.
 class AspiLibrary;
 
 // The one library instance, set up before the main flow starts.
