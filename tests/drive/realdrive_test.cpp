@@ -144,7 +144,7 @@ TEST_F(RealDriveTest, DriveStatesAndKernelRefusals) {
     struct Case {
         const char* name;
         std::string identity;  // drive setting, or empty
-        std::string faults;    // lines of the node file after its entry
+        std::string faults;    // lines of the node file after its entry; "no node": no file
         std::vector<std::string> args;
         int exitCode;
         std::string expected;  // a line (or lines) of the output; empty: none
@@ -159,8 +159,12 @@ TEST_F(RealDriveTest, DriveStatesAndKernelRefusals) {
          false},
         {"busy", "", "open=EBUSY", {"/l"}, 3,
          "Cannot open " + node + ": device busy (another program holds the drive)\n", false},
+        {"missing", "", "no node", {"/l"}, 3,
+         "Cannot open " + node + ": no such device node\nError Executing Inquiry Command\n", false},
         {"short reads fail", "", "short=-1", {"/mn", "out", "1"}, 7,
          "Extraction Returned Error State\n", false},
+        {"time-outs", "", "timeout=-1", {"/mn", "out", "1"}, 7,
+         "READ CD on " + node + " timed out\n", false},
         {"a short read is read again", "", "short=2", {"/mn", "out", "1"}, 0, "", true},
         {"recovered errors are good reads", "", "recovered=3", {"/mb", "out", "1"}, 0, "", true},
         {"unit attentions are not attempts", "", "unitattention=5", {"/mn", "out", "1"}, 0, "",
@@ -182,7 +186,9 @@ TEST_F(RealDriveTest, DriveStatesAndKernelRefusals) {
     };
     machine.addNode("sg0", "0:0:0:0", "");
     for (const Case& c : cases) {
-        writeFile(node, image.imagesEntry(c.identity) + "\n" + c.faults + "\n");
+        fs::remove(node);
+        if (c.faults != "no node")
+            writeFile(node, image.imagesEntry(c.identity) + "\n" + c.faults + "\n");
         fs::remove(dir.file("out01.wav"));
         RunResult r = run(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.name << "\n" << r.output;

@@ -13,6 +13,7 @@
 //   unitattention=N     the next N commands but INQUIRY report UNIT ATTENTION
 //   becomingready=N     the next N TEST UNIT READY report NOT READY,
 //                       becoming ready
+//   timeout=N           the next N audio reads time out in the host adapter
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -40,6 +41,7 @@ namespace {
 constexpr int kSector = 2352;
 constexpr int kCheckCondition = 0x02;
 constexpr int kDriverSense = 0x08;
+constexpr int kHostTimedOut = 0x03;
 
 struct FakeNode {
     HostAdapter drive;  // the one virtual drive, target 0
@@ -50,6 +52,7 @@ struct FakeNode {
     int recoveredReads = 0;
     int unitAttentions = 0;
     int becomingReady = 0;
+    int timeouts = 0;
 };
 
 // Recursive: loading a node opens its disc image through open() below.
@@ -80,6 +83,7 @@ std::unique_ptr<FakeNode> loadNode(const std::string& path) {
         if (key == "recovered") node->recoveredReads = std::stoi(value);
         if (key == "unitattention") node->unitAttentions = std::stoi(value);
         if (key == "becomingready") node->becomingReady = std::stoi(value);
+        if (key == "timeout") node->timeouts = std::stoi(value);
     }
     return node;
 }
@@ -131,6 +135,16 @@ int answer(FakeNode& node, sg_io_hdr_t& io) {
     if (std::find(node.refused.begin(), node.refused.end(), opcode) != node.refused.end()) {
         errno = EPERM;
         return -1;
+    }
+    if (isAudioRead(opcode) && take(node.timeouts)) {
+        io.status = io.masked_status = io.msg_status = 0;
+        io.sb_len_wr = 0;
+        io.host_status = kHostTimedOut;
+        io.driver_status = 0;
+        io.resid = static_cast<int>(io.dxfer_len);
+        io.duration = io.timeout;
+        io.info = SG_INFO_CHECK;
+        return 0;
     }
     RequestBlock block;
     block.buffer = static_cast<uint8_t*>(io.dxferp);
