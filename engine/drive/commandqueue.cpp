@@ -3,10 +3,13 @@
 CommandQueue::CommandQueue(ScsiTarget& unit) : unit_(unit), worker_([this] { run(); }) {}
 
 CommandQueue::~CommandQueue() {
+    std::deque<RequestBlock*> abandoned;
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
+        abandoned.swap(pending_);
     }
+    for (RequestBlock* block : abandoned) block->complete(kStatusAborted);
     wake_.notify_one();
     worker_.join();
 }
@@ -23,13 +26,7 @@ void CommandQueue::run() {
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
-        if (stopping_) {
-            std::deque<RequestBlock*> abandoned;
-            abandoned.swap(pending_);
-            lock.unlock();
-            for (RequestBlock* block : abandoned) block->complete(kStatusAborted);
-            return;
-        }
+        if (stopping_) return;
         RequestBlock* block = pending_.front();
         pending_.pop_front();
         lock.unlock();
