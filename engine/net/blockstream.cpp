@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -68,15 +69,31 @@ int sendBlock(int socket, const uint8_t* data, int byteCount) {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // Receives what is there, up to `count` bytes, waiting only when nothing
 // is: the bytes received, 0 when the peer closed, -1 on a failure or when
 // nothing came in time.
-ssize_t receiveSome(int socket, void* into, size_t count, int flags, int timeoutMs) {
+ssize_t receiveSome(int socket, void* into, size_t count, int flags, int timeoutMs, PeerPace& pace) {
+    bool looking = false;
+    Clock::time_point lookUntil;
     for (;;) {
         ssize_t got = recv(socket, into, count, flags | MSG_DONTWAIT);
-        if (got >= 0) return got;
+        if (got >= 0) {
+            if (looking) pace.answeredWhileLooking();
+            return got;
+        }
         if (errno == EINTR) continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
+        if (!looking && pace.shouldLook()) {
+            looking = true;
+            lookUntil = Clock::now() + PeerPace::kLook;
+        }
+        if (looking && Clock::now() < lookUntil) continue;
+        if (looking) {
+            pace.lookedInVain();
+            looking = false;
+        }
         pollfd entry{socket, POLLIN, 0};
         int ready = poll(&entry, 1, timeoutMs);
         if (ready < 0 && errno == EINTR) continue;
@@ -86,24 +103,24 @@ ssize_t receiveSome(int socket, void* into, size_t count, int flags, int timeout
 
 }  // namespace
 
-int receiveStreamLine(int socket, char* buffer, int capacity, int timeoutMs) {
+int receiveStreamLine(int socket, char* buffer, int capacity, int timeoutMs, PeerPace& pace) {
     if (capacity < 1) return 0;
     int taken = 0;
     int stored = 0;
     buffer[0] = '\0';
     // The limit is for the whole line, so that a peer trickling bytes
     // cannot stretch it.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         int waitMs = -1;
         if (timeoutMs >= 0) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             if (left.count() < 0) return 0;
             waitMs = static_cast<int>(left.count());
         }
         // Looks at what has arrived and takes no more than the line.
         char seen[kStreamLinePeekBytes];
-        ssize_t got = receiveSome(socket, seen, sizeof seen, MSG_PEEK, waitMs);
+        ssize_t got = receiveSome(socket, seen, sizeof seen, MSG_PEEK, waitMs, pace);
         if (got <= 0) return 0;
         const char* end = static_cast<const char*>(std::memchr(seen, '\n', static_cast<size_t>(got)));
         size_t length = end ? static_cast<size_t>(end - seen) + 1 : static_cast<size_t>(got);
@@ -120,21 +137,34 @@ int receiveStreamLine(int socket, char* buffer, int capacity, int timeoutMs) {
     return taken;
 }
 
-int receiveExactly(int socket, uint8_t* into, int byteCount, int timeoutMs) {
+int receiveExactly(int socket, uint8_t* into, int byteCount, int timeoutMs, PeerPace& pace) {
     int received = 0;
     while (received < byteCount) {
-        ssize_t got = receiveSome(socket, into + received, static_cast<size_t>(byteCount - received), 0, timeoutMs);
+        ssize_t got = receiveSome(socket, into + received, static_cast<size_t>(byteCount - received), 0, timeoutMs, pace);
         if (got <= 0) return 1;
         received += static_cast<int>(got);
     }
     return 0;
 }
 
+bool PeerPace::shouldLook() {
+    if (skip_ == 0) return true;
+    --skip_;
+    return false;
+}
+
+void PeerPace::answeredWhileLooking() { misses_ = 0; }
+
+void PeerPace::lookedInVain() {
+    misses_ = std::min(misses_ + 1, kMostMisses);
+    skip_ = (1 << misses_) - 1;
+}
+
 void closeAfterPeer(int socket, int timeoutMs) {
     shutdown(socket, SHUT_WR);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) break;
         pollfd entry{socket, POLLIN, 0};
         int ready = poll(&entry, 1, static_cast<int>(left.count()));

@@ -19,7 +19,7 @@ int RemoteExtractor::takeBlock(int byteCount) {
     int remaining = byteCount;
     while (remaining > 0) {
         int piece = std::min(remaining, kMaxBlockBytes);
-        if (receiveExactly(socket_, buffer_, piece, kReplyTimeoutMs) != 0) return 1;
+        if (receiveExactly(socket_, buffer_, piece, kReplyTimeoutMs, pace_) != 0) return 1;
         remaining -= piece;
         output->write(buffer_, piece);
     }
@@ -42,7 +42,7 @@ int RemoteExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
         // The server may read the whole range before its first block (memory
         // mode), so the wait has no limit; a server that vanished is found
         // out by the connection's keep-alive.
-        if (receiveStreamLine(socket_, line, sizeof line, kWaitForever) == 0) return failRead();
+        if (receiveStreamLine(socket_, line, sizeof line, kWaitForever, pace_) == 0) return failRead();
         int byteCount = 0;
         if (parseProtocolNumber(line, byteCount) != 0 || byteCount < 0 || byteCount % kFrameBytes != 0)
             return failRead();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/drive/extractor.h"
+#include "engine/net/blockstream.h"
 #include "engine/pipeline/audiostage.h"
 
 // Asks a distributed server to extract a range in one of its modes and
@@ -23,5 +24,6 @@ private:
 
     int socket_;
     int mode_;
+    PeerPace pace_;
     uint8_t buffer_[kMaxBlockBytes];
 };

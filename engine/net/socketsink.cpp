@@ -12,7 +12,7 @@ int SocketSink::takeAnswer() {
     if (!awaiting_) return 0;
     awaiting_ = false;
     char answer[kLineBufferBytes];
-    if (receiveStreamLine(socket_, answer, sizeof answer, kStreamStallSeconds * 1000) == 0) {
+    if (receiveStreamLine(socket_, answer, sizeof answer, kStreamStallSeconds * 1000, pace_) == 0) {
         lost_ = true;
         return 1;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/net/blockstream.h"
 #include "engine/pipeline/audiostage.h"
 
 // The tail of the server's chain for one extraction command: every block
@@ -30,6 +31,7 @@ private:
     int takeAnswer();
 
     int socket_;
+    PeerPace pace_;
     bool awaiting_ = false;
     bool closed_ = false;
     bool refused_ = false;
