@@ -211,6 +211,16 @@ int modeOf(int flags, va_list arguments) {
     return (flags & (O_CREAT | O_TMPFILE)) ? va_arg(arguments, int) : 0;
 }
 
+using OpenFunction = int (*)(const char*, int, ...);
+
+int openThrough(OpenFunction real, const char* path, int flags, int mode) {
+    if (int error = openError(path)) {
+        errno = error;
+        return -1;
+    }
+    return real(path, flags, mode);
+}
+
 }  // namespace
 
 FAKE_EXPORT int ioctl(int fd, unsigned long request, ...) {
@@ -231,12 +241,8 @@ FAKE_EXPORT int open(const char* path, int flags, ...) {
     va_start(arguments, flags);
     int mode = modeOf(flags, arguments);
     va_end(arguments);
-    if (int error = openError(path)) {
-        errno = error;
-        return -1;
-    }
-    static auto real = next<int (*)(const char*, int, ...)>("open");
-    return real(path, flags, mode);
+    static auto real = next<OpenFunction>("open");
+    return openThrough(real, path, flags, mode);
 }
 
 FAKE_EXPORT int open64(const char* path, int flags, ...) {
@@ -244,10 +250,6 @@ FAKE_EXPORT int open64(const char* path, int flags, ...) {
     va_start(arguments, flags);
     int mode = modeOf(flags, arguments);
     va_end(arguments);
-    if (int error = openError(path)) {
-        errno = error;
-        return -1;
-    }
-    static auto real = next<int (*)(const char*, int, ...)>("open64");
-    return real(path, flags, mode);
+    static auto real = next<OpenFunction>("open64");
+    return openThrough(real, path, flags, mode);
 }
