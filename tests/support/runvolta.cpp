@@ -43,7 +43,9 @@ std::string bannerText() { return kBanner; }
 
 RunResult runProgram(const std::vector<std::string>& argv, const RunOptions& opts) {
     int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe failed");
+    // Close-on-exec: a program started meanwhile from another thread must not
+    // hold this one's output open, or reading it waits for that program.
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
     // Whatever fits in the pipe is there before the program starts, so keys
     // such as ESC never arrive late because this process was slow.
     fcntl(in[1], F_SETFL, O_NONBLOCK);
