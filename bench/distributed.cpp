@@ -39,26 +39,6 @@ constexpr int kRuns = 5;
 constexpr double kTarget = 0.8;
 constexpr int kRealisticSpeed = 48;
 
-// Starts `argv` with its output thrown away; the child's id.
-pid_t launch(const std::vector<std::string>& argv, const std::string& cwd, const std::string& images) {
-    std::fflush(stdout);
-    pid_t child = fork();
-    if (child != 0) return child;
-    if (chdir(cwd.c_str()) != 0) _exit(127);
-    if (images.empty())
-        unsetenv("VOLTA_IMAGES");
-    else
-        setenv("VOLTA_IMAGES", images.c_str(), 1);
-    unsetenv("VOLTA");
-    setenv("VOLTA_NO_REAL_HOSTS", "1", 1);  // the disc image, not a drive of the machine
-    if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "r", stdin)) _exit(127);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-}
-
 struct Measurement {
     double seconds = 0;
     double processorSeconds = 0;
@@ -88,7 +68,7 @@ Measurement rip(const std::vector<std::string>& argv, const fs::path& cwd, const
     Measurement m;
     double serverBefore = server > 0 ? processorSeconds(server) : 0;
     auto started = std::chrono::steady_clock::now();
-    pid_t child = launch(argv, cwd.string(), images);
+    pid_t child = launchQuiet(argv, cwd.string(), images);
     int status = 0;
     rusage usage{};
     wait4(child, &status, 0, &usage);
@@ -101,24 +81,6 @@ Measurement rip(const std::vector<std::string>& argv, const fs::path& cwd, const
                fs::file_size(out) >= static_cast<uintmax_t>(sectors) * kSectorBytes;
     fs::remove(out);
     return m;
-}
-
-// Every sector differs from every other, as on a real disc, so that sync
-// mode's matching finds exactly one place.
-void writeImage(const fs::path& dir, int sectors) {
-    std::ofstream bin(dir / "disc.bin", std::ios::binary);
-    std::vector<uint8_t> sector(kSectorBytes);
-    uint32_t state = 0x2545F491u;
-    for (int s = 0; s < sectors; ++s) {
-        for (int i = 0; i < kSectorBytes; ++i) {
-            state ^= state << 13;
-            state ^= state >> 17;
-            state ^= state << 5;
-            sector[i] = static_cast<uint8_t>(i & 1 ? (state >> 8) & 0x1F : state);
-        }
-        bin.write(reinterpret_cast<const char*>(sector.data()), kSectorBytes);
-    }
-    writeBenchCueSheet(dir, sectors, kTracks);
 }
 
 int freePort() {
@@ -156,7 +118,7 @@ Server startServer(const std::string& volta, const fs::path& dir, const std::str
     for (int attempt = 0; attempt < 5; ++attempt) {
         Server server;
         server.port = freePort();
-        server.pid = launch({volta, "/`" + std::to_string(server.port)}, dir.string(), images);
+        server.pid = launchQuiet({volta, "/`" + std::to_string(server.port)}, dir.string(), images);
         for (int wait = 0; wait < 500; ++wait) {
             if (waitpid(server.pid, nullptr, WNOHANG) == server.pid) break;
             if (accepting(server.port)) return server;
@@ -178,15 +140,10 @@ void stopServer(const Server& server) {
 int main(int argc, char** argv) {
     int sectors = argc > 1 ? std::atoi(argv[1]) : kDiscSectors;
     if (sectors < kTracks * 25) sectors = kTracks * 25;
-    std::string volta = programDirectory() + "/volta";
-    if (!fs::exists(volta)) {
-        std::fprintf(stderr, "no volta next to this program (%s)\n", volta.c_str());
-        return 1;
-    }
-    char pattern[] = "/tmp/volta-bench-XXXXXX";
-    if (!mkdtemp(pattern)) return 1;
-    fs::path dir = pattern;
-    writeImage(dir, sectors);
+    std::string volta;
+    fs::path dir;
+    if (prepareBench(volta, dir) != 0) return 1;
+    writeNoiseImage(dir, sectors, kTracks);
     std::string images = (dir / "disc.cue").string();
     std::printf("disc: %d sectors (%.1f minutes), %.0f MB\n", sectors, sectors / 75.0 / 60,
                 static_cast<double>(sectors) * kSectorBytes / 1e6);

@@ -32,23 +32,9 @@ constexpr int kDefaultMinutes = 31;
 // Runs `argv` in `cwd` with its output thrown away; the seconds it took, or
 // a negative value when it failed.
 double timeRun(const std::vector<std::string>& argv, const std::string& cwd, const std::string& images) {
-    std::fflush(stdout);
     const auto started = std::chrono::steady_clock::now();
-    const pid_t child = fork();
+    const pid_t child = launchQuiet(argv, cwd, images);
     if (child < 0) return -1;
-    if (child == 0) {
-        if (chdir(cwd.c_str()) != 0) _exit(127);
-        if (!images.empty()) setenv("VOLTA_IMAGES", images.c_str(), 1);
-        unsetenv("VOLTA");
-        if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr) ||
-            !freopen("/dev/null", "r", stdin))
-            _exit(127);
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
     int status = 0;
     waitpid(child, &status, 0);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -100,14 +86,9 @@ void writeImage(const fs::path& dir, int sectors) {
 int main(int argc, char** argv) {
     const int minutes = std::max(1, argc > 1 ? std::atoi(argv[1]) : kDefaultMinutes);
     const int sectors = minutes * 60 * kSectorsPerSecond;
-    const std::string volta = programDirectory() + "/volta";
-    if (!fs::exists(volta)) {
-        std::fprintf(stderr, "no volta next to this program (%s)\n", volta.c_str());
-        return 1;
-    }
-    char pattern[] = "/tmp/volta-bench-XXXXXX";
-    if (!mkdtemp(pattern)) return 1;
-    const fs::path dir = pattern;
+    std::string volta;
+    fs::path dir;
+    if (prepareBench(volta, dir) != 0) return 1;
     writeImage(dir, sectors);
     const std::string cwd = dir.string();
     const std::string disc = (dir / "disc.cue").string();

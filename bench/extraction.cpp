@@ -42,22 +42,9 @@ Measurement runOnce(const std::vector<std::string>& argv, const std::string& cwd
                      const std::string& images) {
     Measurement m;
     ::sync();
-    std::fflush(stdout);
     auto started = std::chrono::steady_clock::now();
-    pid_t child = fork();
+    pid_t child = launchQuiet(argv, cwd, images);
     if (child < 0) return m;
-    if (child == 0) {
-        if (chdir(cwd.c_str()) != 0) _exit(127);
-        if (!images.empty()) setenv("VOLTA_IMAGES", images.c_str(), 1);
-        unsetenv("VOLTA");
-        setenv("VOLTA_NO_REAL_HOSTS", "1", 1);  // the disc image, not a drive of the machine
-        if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "r", stdin)) _exit(127);
-        std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
     int status = 0;
     rusage usage{};
     wait4(child, &status, 0, &usage);
@@ -88,43 +75,15 @@ Measurement runTimed(const std::vector<std::string>& argv, const std::string& cw
     return best;
 }
 
-// Every sector differs from every other, as on a real disc, so that sync
-// mode's matching finds exactly one place.
-void writeImage(const fs::path& dir, int sectors) {
-    std::ofstream bin(dir / "disc.bin", std::ios::binary);
-    std::vector<uint8_t> sector(kSectorBytes);
-    uint32_t state = 0x9E3779B9u;
-    for (int s = 0; s < sectors; ++s) {
-        for (int i = 0; i < kSectorBytes; i += 4) {
-            state ^= state << 13;
-            state ^= state >> 17;
-            state ^= state << 5;
-            // A quiet signal: samples well below full scale.
-            sector[i] = static_cast<uint8_t>(state);
-            sector[i + 1] = static_cast<uint8_t>((state >> 8) & 0x1F);
-            sector[i + 2] = static_cast<uint8_t>(state >> 16);
-            sector[i + 3] = static_cast<uint8_t>((state >> 24) & 0x1F);
-        }
-        bin.write(reinterpret_cast<const char*>(sector.data()), kSectorBytes);
-    }
-    writeBenchCueSheet(dir, sectors, kTracks);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     int sectors = argc > 1 ? std::atoi(argv[1]) : kDiscSectors;
     if (sectors < kTracks * 25) sectors = kTracks * 25;
-    std::string volta = programDirectory() + "/volta";
-    if (!fs::exists(volta)) {
-        std::fprintf(stderr, "no volta next to this program (%s)\n", volta.c_str());
-        return 1;
-    }
-
-    char pattern[] = "/tmp/volta-bench-XXXXXX";
-    if (!mkdtemp(pattern)) return 1;
-    fs::path dir = pattern;
-    writeImage(dir, sectors);
+    std::string volta;
+    fs::path dir;
+    if (prepareBench(volta, dir) != 0) return 1;
+    writeNoiseImage(dir, sectors, kTracks);
     double discSeconds = static_cast<double>(sectors) / kSectorsPerSecond;
     std::printf("disc: %d sectors (%.1f minutes), %.0f MB\n", sectors, discSeconds / 60,
                 static_cast<double>(sectors) * kSectorBytes / 1e6);
