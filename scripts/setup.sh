@@ -8,6 +8,7 @@ packages=(
   clang libclang-rt-14-dev
   libswresample-dev libavutil-dev libavcodec-dev libavformat-dev
   libmp3lame-dev libsdl2-dev
+  libcurl4-openssl-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   ffmpeg lame xvfb x11-utils xauth
 )
