@@ -91,20 +91,6 @@ void showRefusal(const char* answer) {
 
 }  // namespace
 
-int readDiscLayout(const CdDrive& drive, DiscLayout& layout) {
-    layout.firstTrack = drive.firstTrack();
-    layout.lastTrack = drive.lastTrack();
-    if (layout.firstTrack < 1 || layout.lastTrack > 99 || layout.firstTrack > layout.lastTrack) return 1;
-    int previous = 0;
-    for (int track = layout.firstTrack; track <= layout.lastTrack; ++track) {
-        int start = drive.trackStart(track);
-        if (start < previous) return 1;
-        layout.trackStart[track] = previous = start;
-    }
-    layout.leadOut = drive.trackEnd(layout.lastTrack);
-    return layout.leadOut < previous ? 1 : 0;
-}
-
 int parseServerAddress(const char* server, char (&host)[kTextCapacity], int& port) {
     port = kDefaultCddbPort;
     std::size_t length = std::strlen(server);

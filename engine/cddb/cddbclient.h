@@ -2,6 +2,7 @@
 
 #include "engine/cddb/discnames.h"
 #include "engine/control/options.h"
+#include "engine/drive/disclayout.h"
 #include "engine/net/linesocket.h"
 
 #include <cstddef>
@@ -9,18 +10,6 @@
 
 constexpr int kQueryLineBytes = 4096;
 constexpr const char* kCddbWebPage = "https://gnudb.org";
-
-// The table of contents as the disc ID sees it.
-struct DiscLayout {
-    int firstTrack = 0;
-    int lastTrack = 0;
-    int trackStart[kMaxTracks + 1] = {};  // by track number
-    int leadOut = 0;
-};
-
-// 0 when the drive's table of contents gives a layout a disc ID can be
-// computed from: tracks within 1..99, in order, ending at the lead-out.
-int readDiscLayout(const CdDrive& drive, DiscLayout& layout);
 
 // Splits "host" or "host:port"; 0 when the port (default 8880) is valid.
 int parseServerAddress(const char* server, char (&host)[kTextCapacity], int& port);
