@@ -9,6 +9,7 @@ packages=(
   libswresample-dev libavutil-dev libavcodec-dev libavformat-dev
   libmp3lame-dev libsdl2-dev
   libcurl4-openssl-dev
+  nlohmann-json3-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   ffmpeg lame xvfb x11-utils xauth
 )
