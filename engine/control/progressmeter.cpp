@@ -17,6 +17,7 @@ void ProgressMeter::begin() {
     std::printf("%s\n[                                        ]\r[", title);
     std::fflush(stdout);
     drawn = 0;
+    isBarOpen = true;
 }
 
 void ProgressMeter::setPercent(int n) { percent = n; }
@@ -37,4 +38,12 @@ int ProgressMeter::update() {
 void ProgressMeter::finish() {
     std::printf("\n\n");
     std::fflush(stdout);
+    isBarOpen = false;
+}
+
+void ProgressMeter::leaveBar() {
+    if (!isBarOpen) return;
+    std::printf("\n");
+    std::fflush(stdout);
+    isBarOpen = false;
 }

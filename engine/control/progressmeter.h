@@ -16,8 +16,12 @@ class ProgressMeter {
     void setPercent(int n);
     int update();  // 1 when ESC was pressed, else 0
     void finish();
+    // A run that stops before its end leaves the bar's line, so that what
+    // is said next starts at column 0; nothing when no bar is open.
+    void leaveBar();
 
     char title[kTitleCapacity] = {};
     int percent = 0;
     int drawn = 0;  // cells printed so far
+    bool isBarOpen = false;  // begun, and its line not yet left
 };

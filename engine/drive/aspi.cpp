@@ -105,6 +105,7 @@ uint8_t* ScsiRequest::cdb() { return block_.cdb; }
 void ScsiRequest::execute() {
     wait();
     block_.status.store(kStatusPending);
+    block_.reason[0] = '\0';
     outstanding_ = true;
     library_.send(block_);
 }

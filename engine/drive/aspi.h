@@ -28,6 +28,7 @@ constexpr uint8_t kStatusInvalidHost = 0x81;
 constexpr uint8_t kStatusNoDevice = 0x82;
 
 constexpr int kSenseBytes = 14;
+constexpr int kReasonBytes = 256;
 
 // Auto-reset event: one signal releases one wait.
 class CompletionEvent {
@@ -53,6 +54,9 @@ struct RequestBlock {
     int cdbLength = 0;
     uint8_t cdb[16] = {};
     uint8_t sense[kSenseBytes] = {};
+    // Why a read failed, in one line, when the transport can say it. Reads
+    // are said by whoever gives up on them, as they may be read again.
+    char reason[kReasonBytes] = {};
     std::atomic<uint8_t> status{kStatusPending};
     CompletionEvent* event = nullptr;
 
@@ -133,6 +137,8 @@ public:
     uint8_t* buffer() const;
     int length() const;
     const uint8_t* sense() const { return block_.sense; }
+    // Empty when the command succeeded or the transport has nothing to say.
+    const char* failure() const { return block_.reason; }
 
 private:
     AspiLibrary& library_;

@@ -22,6 +22,8 @@ int ReadRequest::finish() {
     return drive.waitRead(request) != 0 ? 1 : 0;
 }
 
+const char* ReadRequest::failure() const { return startResult != 0 ? "" : request.failure(); }
+
 int ReadSlot::read(int lba, int sectorCount) {
     start(lba, sectorCount);
     return finish();
@@ -58,8 +60,9 @@ int Extractor::finishRun(ProgressMeter& progress, int stop) {
     return output->close() != 0 ? 1 : stop;
 }
 
-int Extractor::failRead() {
-    std::printf("\n");  // ends the bar, so that the failure is reported on a line of its own
+int Extractor::failRead(ProgressMeter& progress, const char* why) {
+    progress.leaveBar();
+    if (*why) std::printf("%s\n", why);
     output->close();
     return 1;
 }

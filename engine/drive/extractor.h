@@ -22,6 +22,8 @@ public:
     void start(uint8_t* into, int lba, int count);
     // 0 when the read started last has delivered its sectors.
     int finish();
+    // Why the read failed, when the transport says; else empty.
+    const char* failure() const;
 
     const uint8_t* data() const { return target; }
     int sectors() const { return count; }
@@ -46,6 +48,7 @@ public:
     void start(int lba, int count) { request.start(buffer, lba, count); }
     int finish() { return request.finish(); }
     int read(int lba, int count);
+    const char* failure() const { return request.failure(); }
 
     const uint8_t* data() const { return buffer; }
     int sectors() const { return request.sectors(); }
@@ -74,8 +77,9 @@ protected:
     void beginProgress(ProgressMeter& progress, const char* title);
     // Percent 100, final update, finish; then the result of the run.
     int finishRun(ProgressMeter& progress, int stop);
-    // A read that could not be completed ends the run.
-    int failRead();
+    // A read that could not be completed ends the run; `why` is said on
+    // a line of its own below the bar.
+    int failRead(ProgressMeter& progress, const char* why = "");
     // Reads with the /r retry rule; `retries` is the budget left.
     static int readWithRetries(ReadSlot& slot, int lba, int count, int& retries, ProgressMeter& progress);
 

@@ -42,7 +42,7 @@ int BurstExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
         current = 1 - current;
         slots[current].start(pos, blockAt(pos, endLba));
         // A failure leaves the other read in flight; its slot waits for it.
-        if (slots[other].finish() != 0) return failRead();
+        if (slots[other].finish() != 0) return failRead(progress, slots[other].failure());
         stop = output->write(slots[other].data(), slots[other].bytes());
         pos += slots[current].sectors();
         progress.setPercent(percentOf(pos - startLba, total));
@@ -52,7 +52,7 @@ int BurstExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
     // lands in a buffer that is gone.
     int lastRead = slots[current].finish();
     if (stop == 0) {
-        if (lastRead != 0) return failRead();
+        if (lastRead != 0) return failRead(progress, slots[current].failure());
         stop = output->write(slots[current].data(), slots[current].bytes());
     }
     return finishRun(progress, stop);
@@ -71,7 +71,8 @@ int NormalExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
     int stop = 0;
     while (pos < endLba && stop == 0) {
         int retries = options.readRetries;
-        if (readWithRetries(slot, pos, blockAt(pos, endLba), retries, progress) != 0) return failRead();
+        if (readWithRetries(slot, pos, blockAt(pos, endLba), retries, progress) != 0)
+            return failRead(progress, slot.failure());
         stop = output->write(slot.data(), slot.bytes());
         pos += slot.sectors();
         progress.setPercent(percentOf(pos - startLba, total));
@@ -120,8 +121,8 @@ SyncExtractor::AnchorResult SyncExtractor::anchorFirstRead(int lba, int count, P
     return kAnchorNotFound;
 }
 
-int SyncExtractor::giveUp(int pos) {
-    int result = failRead();
+int SyncExtractor::giveUp(int pos, ProgressMeter& progress) {
+    int result = failRead(progress);
     std::printf("No Sync Match At Sector %d, Giving Up\n", pos);
     return result;
 }
@@ -142,8 +143,8 @@ int SyncExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
     int leadOut = drive->trackEnd(drive->lastTrack());
     int anchorCount = std::max(first, std::min(leadOut - startLba, kMaxSectorsPerRead));
     switch (anchorFirstRead(startLba, anchorCount, progress)) {
-    case kAnchorReadFailed: return failRead();
-    case kAnchorNotFound: return giveUp(startLba);
+    case kAnchorReadFailed: return failRead(progress, slot.failure());
+    case kAnchorNotFound: return giveUp(startLba, progress);
     case kAnchorStopped: return finishRun(progress, 1);
     default: break;
     }
@@ -158,8 +159,9 @@ int SyncExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
         int retries = options.readRetries;
         std::optional<int> skip;
         for (int rereads = 0; !skip; ++rereads) {
-            if (rereads > kMaxRereads) return giveUp(pos);
-            if (readWithRetries(slot, pos - kSyncOverlap, count, retries, progress) != 0) return failRead();
+            if (rereads > kMaxRereads) return giveUp(pos, progress);
+            if (readWithRetries(slot, pos - kSyncOverlap, count, retries, progress) != 0)
+                return failRead(progress, slot.failure());
             skip = syncSkip(previous, previousCount, slot.data(), count);
             if (!skip && progress.update() != 0) return finishRun(progress, 1);
         }
@@ -262,14 +264,14 @@ int MemoryExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
         startAt(requests[current], pos);
         if (requests[other].finish() != 0) {
             requests[current].finish();  // before its memory goes away
-            return failRead();
+            return failRead(progress, requests[other].failure());
         }
         pos += requests[current].sectors();
         progress.setPercent(percentOf(pos - startLba, total));
         abort = progress.update();
     }
     int lastRead = requests[current].finish();
-    if (abort == 0 && lastRead != 0) return failRead();
+    if (abort == 0 && lastRead != 0) return failRead(progress, requests[current].failure());
     progress.setPercent(100);
     progress.update();
     progress.finish();

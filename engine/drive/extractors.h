@@ -42,7 +42,7 @@ private:
     AnchorResult anchorFirstRead(int lba, int count, ProgressMeter& progress);
     std::optional<int> offsetFromPrevious() const;
     void keepAsPrevious();
-    int giveUp(int pos);
+    int giveUp(int pos, ProgressMeter& progress);
 
     ReadSlot slot;
     uint8_t previous[ReadSlot::kBytes];

@@ -15,8 +15,11 @@
 #include <map>
 #include <tuple>
 
+#include "engine/common/byteorder.h"
 #include "engine/common/owned.h"
+#include "engine/drive/cddrive.h"
 #include "engine/drive/drivestate.h"
+#include "engine/drive/sensewords.h"
 
 namespace fs = std::filesystem;
 
@@ -30,17 +33,18 @@ constexpr int kStatusCheckCondition = 0x02;
 constexpr int kHostTimedOut = 0x03;
 constexpr int kDriverTimedOut = 0x06;
 
-// How each command the engine sends travels: its direction (ASPI leaves it
-// to the command, SG_IO needs it spelled out), whether a reply shorter than
-// asked is a failure (audio reads; READ TOC and INQUIRY carry their own
-// lengths), how long the kernel lets it run, and whether the kernel keeps
-// it from ordinary users (0xD8 needs CAP_SYS_RAWIO, MODE SELECT a
-// read-write open), which /dMMC avoids.
+// How each command the engine sends travels: its name in messages, its
+// direction (ASPI leaves it to the command, SG_IO needs it spelled out),
+// whether it reads audio (a reply shorter than asked is then a failure, as
+// READ TOC and INQUIRY carry their own lengths, and the extractor that
+// gives up on it says why), how long the kernel lets it run, and whether
+// the kernel keeps it from ordinary users (0xD8 needs CAP_SYS_RAWIO, MODE
+// SELECT a read-write open), which /dMMC avoids.
 struct CommandRule {
     uint8_t opcode;
     const char* name;
     int direction;
-    bool wholeTransfer;
+    bool audioRead;
     unsigned timeoutMs;
     bool privileged;
 };
@@ -53,6 +57,13 @@ constexpr CommandRule kRules[] = {
     {0xD8, "0xD8", SG_DXFER_FROM_DEV, true, kReadTimeoutMs, true},
     {0x28, "READ(10)", SG_DXFER_FROM_DEV, true, kReadTimeoutMs, false},
     {0x15, "MODE SELECT", SG_DXFER_TO_DEV, false, kOtherTimeoutMs, true},
+    {0x00, "TEST UNIT READY", SG_DXFER_NONE, false, kOtherTimeoutMs, false},
+    {0x12, "INQUIRY", SG_DXFER_FROM_DEV, false, kOtherTimeoutMs, false},
+    {0x43, "READ TOC", SG_DXFER_FROM_DEV, false, kOtherTimeoutMs, false},
+    {0x1B, "START STOP UNIT", SG_DXFER_NONE, false, kOtherTimeoutMs, false},
+    {0x42, "READ SUB-CHANNEL", SG_DXFER_FROM_DEV, false, kOtherTimeoutMs, false},
+    {0x47, "PLAY AUDIO MSF", SG_DXFER_NONE, false, kOtherTimeoutMs, false},
+    {0x4B, "PAUSE/RESUME", SG_DXFER_NONE, false, kOtherTimeoutMs, false},
 };
 constexpr CommandRule kOtherCommand = {0, "", SG_DXFER_FROM_DEV, false, kOtherTimeoutMs, false};
 
@@ -85,27 +96,125 @@ std::string openFailure(int error) {
     }
 }
 
-// What SG_IO's answer means for the request: complete, or an error whose
-// reason (when the user should hear it) lands in `why`.
-uint8_t outcome(const sg_io_hdr_t& io, const CommandRule& rule, std::string& why) {
+// Room for descriptor-format sense with its INFORMATION descriptor; the
+// request keeps the first kSenseBytes.
+constexpr int kSenseBufferBytes = 32;
+
+// What SG_IO's answer means: the request's status, whether the condition
+// is worth sending the command again for, and the drive's sense.
+struct Answer {
+    uint8_t status = kStatusComplete;
+    Transient transient = Transient::None;
+    SenseCode sense;
+};
+
+Answer judge(const sg_io_hdr_t& io, const CommandRule& rule) {
+    Answer answer;
     if (io.host_status == kHostTimedOut || (io.driver_status & 0x0F) == kDriverTimedOut) {
-        why = "timed out";
-        return kStatusError;
+        answer.status = kStatusError;
+        answer.transient = Transient::TimedOut;
+        return answer;
     }
     if (io.host_status != 0) {
-        why = "failed in the host adapter (host status " + std::to_string(io.host_status) + ")";
-        return kStatusError;
+        answer.status = kStatusError;
+        return answer;
     }
     int status = io.status & 0x7E;
-    bool good = status == kStatusGood;
-    // The drive corrected the error itself: the data is good.
-    if (status == kStatusCheckCondition)
-        good = decodeSense(io.sbp, io.sb_len_wr).key == kSenseRecoveredError;
-    if (!good) return kStatusError;
+    if (status == kStatusCheckCondition) {
+        answer.sense = decodeSense(static_cast<const uint8_t*>(io.sbp), io.sb_len_wr);
+        // The drive corrected the error itself: the data is good.
+        if (answer.sense.key == kSenseRecoveredError) status = kStatusGood;
+        if (answer.sense.key == kSenseUnitAttention) answer.transient = Transient::UnitAttention;
+    }
+    if (status != kStatusGood) {
+        answer.status = kStatusError;
+        return answer;
+    }
     // A read that comes back short holds zeros or stale data where the
-    // missing sectors should be: a failure, to be retried.
-    if (rule.wholeTransfer && io.resid != 0) return kStatusError;
-    return kStatusComplete;
+    // missing sectors should be.
+    if (rule.audioRead && io.resid != 0) {
+        answer.status = kStatusError;
+        answer.transient = Transient::ShortTransfer;
+    }
+    return answer;
+}
+
+// The sectors a read asked for: every read command sent holds its first
+// sector in bytes 2..5.
+std::string sectorsOf(const RequestBlock& block) {
+    long first = static_cast<long>(readBigEndian32(block.cdb + 2));
+    return "in sectors " + std::to_string(first) + "-" +
+           std::to_string(first + block.length / kSectorBytes - 1);
+}
+
+// The one line that says why a read failed for good.
+std::string readFailure(const RequestBlock& block, const sg_io_hdr_t& io, const CommandRule& rule,
+                        const Answer& answer) {
+    if (answer.transient == Transient::TimedOut)
+        return "Time-out " + sectorsOf(block) + " (no answer within " +
+               std::to_string(rule.timeoutMs / 1000) + " seconds)";
+    if (io.host_status != 0)
+        return "Host adapter error " + sectorsOf(block) + " (host status " +
+               std::to_string(io.host_status) + ")";
+    if (answer.transient == Transient::ShortTransfer) {
+        int delivered = (block.length - io.resid) / kSectorBytes;
+        long first = static_cast<long>(readBigEndian32(block.cdb + 2));
+        return "Short transfer at sector " + std::to_string(first + delivered) + " (" +
+               std::to_string(delivered) + " of " + std::to_string(block.length / kSectorBytes) +
+               " sectors delivered)";
+    }
+    const SenseCode& sense = answer.sense;
+    if ((io.status & 0x7E) != kStatusCheckCondition)
+        return "Drive status " + std::to_string(io.status) + " " + sectorsOf(block);
+    std::string where = sense.hasInformation ? "at sector " + std::to_string(sense.information)
+                                             : sectorsOf(block);
+    return std::string(senseKeyWords(sense.key)) + " " + where + " (" +
+           senseConditionWords(sense.asc, sense.ascq) + ")";
+}
+
+// One command through SG_IO. A condition that says nothing about the disc
+// is met by sending the command again, within the budget of each
+// condition, before anyone above hears of it. `why` is left empty when
+// there is nothing to tell the user.
+uint8_t sendCommand(int fd, const std::string& path, RequestBlock& block, const CommandRule& rule,
+                    std::string& why) {
+    std::string name = commandName(rule, block.cdb[0]);
+    ResendBudget budget;
+    for (;;) {
+        uint8_t sense[kSenseBufferBytes] = {};
+        sg_io_hdr_t io;
+        std::memset(&io, 0, sizeof io);
+        io.interface_id = 'S';
+        io.cmd_len = static_cast<unsigned char>(block.cdbLength);
+        io.cmdp = block.cdb;
+        io.dxfer_direction = block.length == 0 ? SG_DXFER_NONE : rule.direction;
+        io.dxferp = block.buffer;
+        io.dxfer_len = static_cast<unsigned>(block.length);
+        io.sbp = sense;
+        io.mx_sb_len = sizeof sense;
+        io.timeout = rule.timeoutMs;
+        if (ioctl(fd, SG_IO, &io) < 0) {
+            int error = errno;
+            why = "Cannot send " + name + " to " + path + ": ";
+            if (error == EPERM && rule.privileged)
+                why += "not permitted to this user (/dMMC reads without it)";
+            else
+                why += std::strerror(error);
+            return kStatusError;
+        }
+        Answer answer = judge(io, rule);
+        if (budget.takeResend(answer.transient)) continue;
+        std::memcpy(block.sense, sense, sizeof block.sense);
+        if (answer.status == kStatusComplete) return answer.status;
+        if (rule.audioRead)
+            why = readFailure(block, io, rule, answer) + " on " + path;
+        else if (answer.transient == Transient::TimedOut)
+            why = name + " on " + path + " timed out";
+        else if (io.host_status != 0)
+            why = name + " on " + path + " failed in the host adapter (host status " +
+                  std::to_string(io.host_status) + ")";
+        return answer.status;
+    }
 }
 
 struct SgAddress {
@@ -214,33 +323,18 @@ int SgDevice::openDevice() {
     return 1;
 }
 
+// A read's failure goes with the request to the extractor, which may
+// read again; any other command's is said at once.
 uint8_t SgDevice::execute(RequestBlock& block) {
     if (fd_ < 0 && openDevice() != 0) return kStatusError;
     const CommandRule& rule = ruleFor(block.cdb[0]);
-    sg_io_hdr_t io;
-    std::memset(&io, 0, sizeof io);
-    io.interface_id = 'S';
-    io.cmd_len = static_cast<unsigned char>(block.cdbLength);
-    io.cmdp = block.cdb;
-    io.dxfer_direction = block.length == 0 ? SG_DXFER_NONE : rule.direction;
-    io.dxferp = block.buffer;
-    io.dxfer_len = static_cast<unsigned>(block.length);
-    io.sbp = block.sense;
-    io.mx_sb_len = kSenseBytes;
-    io.timeout = rule.timeoutMs;
-    if (ioctl(fd_, SG_IO, &io) < 0) {
-        int error = errno;
-        std::string line = "Cannot send " + commandName(rule, block.cdb[0]) + " to " + path_ + ": ";
-        if (error == EPERM && rule.privileged)
-            line += "not permitted to this user (/dMMC reads without it)";
-        else
-            line += std::strerror(error);
-        report(line);
-        return kStatusError;
-    }
     std::string why;
-    uint8_t status = outcome(io, rule, why);
-    if (!why.empty()) report(commandName(rule, block.cdb[0]) + " on " + path_ + " " + why);
+    uint8_t status = sendCommand(fd_, path_, block, rule, why);
+    if (why.empty()) return status;
+    if (rule.audioRead)
+        std::snprintf(block.reason, sizeof block.reason, "%s", why.c_str());
+    else
+        report(why);
     return status;
 }
 

@@ -42,16 +42,16 @@ int RemoteExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
         // The server may read the whole range before its first block (memory
         // mode), so the wait has no limit; a server that vanished is found
         // out by the connection's keep-alive.
-        if (receiveStreamLine(socket_, line, sizeof line, kWaitForever, pace_) == 0) return failRead();
+        if (receiveStreamLine(socket_, line, sizeof line, kWaitForever, pace_) == 0) return failRead(progress);
         int byteCount = 0;
         if (parseProtocolNumber(line, byteCount) != 0 || byteCount < 0 || byteCount % kFrameBytes != 0)
-            return failRead();
+            return failRead(progress);
         if (byteCount == 0) break;
         // The answer depends only on what happened before this block, so it
         // goes out at once: the server sends its next block while this one
         // is still arriving and being processed here.
         sendFormatted(socket_, "%s\r\n", stop == 0 ? kAck : kNak);
-        if (takeBlock(byteCount) != 0) return failRead();
+        if (takeBlock(byteCount) != 0) return failRead(progress);
         if (stop != 0) break;
         received += byteCount / kSectorBytes;
         progress.setPercent(percentOf(received - startLba, static_cast<long long>(endLba) - startLba));

@@ -161,6 +161,25 @@ TEST_F(ProgressMeterTest, BeginStartsANewPhase) {
               "Reading\n" + kEmptyBar + std::string(40, '.') + "Writing\n" + kEmptyBar + "....");
 }
 
+// A run that stops in the middle ends the bar's line once, so that what
+// follows starts at column 0; with no bar open there is no line to end.
+TEST_F(ProgressMeterTest, LeavingTheBarEndsItsLineOnce) {
+    StdinFeed input("");
+    ProgressMeter meter;
+    StdoutCapture out;
+    meter.leaveBar();
+    meter.setTitle("Extracting");
+    meter.begin();
+    meter.setPercent(10);
+    meter.update();
+    meter.leaveBar();
+    meter.leaveBar();
+    meter.begin();
+    meter.finish();
+    meter.leaveBar();
+    EXPECT_EQ(out.text(), "Extracting\n" + kEmptyBar + "....\n" + "Extracting\n" + kEmptyBar + "\n\n");
+}
+
 TEST_F(ProgressMeterTest, LongTitlesAreCut) {
     ProgressMeter meter;
     std::string title(5000, 'a');

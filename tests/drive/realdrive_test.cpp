@@ -6,7 +6,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/drive/drivestate.h"
@@ -27,6 +29,16 @@ const std::string kIdentity = "VOLTA   VIRTUAL CD-ROM  ";
 std::string row(std::string identity, const std::string& address) {
     identity.resize(32, ' ');
     return identity + " " + address + "\n";
+}
+
+// `text` as a regular expression that matches it alone.
+std::string literally(const std::string& text) {
+    std::string pattern;
+    for (char c : text) {
+        if (std::string_view(".^$|()[]{}*+?\\").find(c) != std::string_view::npos) pattern += '\\';
+        pattern += c;
+    }
+    return pattern;
 }
 
 // A machine's sysfs tree and device folder inside a temp dir.
@@ -161,14 +173,6 @@ TEST_F(RealDriveTest, DriveStatesAndKernelRefusals) {
          "Cannot open " + node + ": device busy (another program holds the drive)\n", false},
         {"missing", "", "no node", {"/l"}, 3,
          "Cannot open " + node + ": no such device node\nError Executing Inquiry Command\n", false},
-        {"short reads fail", "", "short=-1", {"/mn", "out", "1"}, 7,
-         "Extraction Returned Error State\n", false},
-        {"time-outs", "", "timeout=-1", {"/mn", "out", "1"}, 7,
-         "READ CD on " + node + " timed out\n", false},
-        {"a short read is read again", "", "short=2", {"/mn", "out", "1"}, 0, "", true},
-        {"recovered errors are good reads", "", "recovered=3", {"/mb", "out", "1"}, 0, "", true},
-        {"unit attentions are not attempts", "", "unitattention=5", {"/mn", "out", "1"}, 0, "",
-         true},
         {"becoming ready is waited for", "", "becomingready=2", {"/l"}, 0, " 1) Audio", false},
         {"not ready", "notready", "", {"/l"}, 4, "Drive Reports Not Ready (Check Media)\n", false},
         {"0xD8 needs privilege", "identity=PLEXTOR CD-ROM PX-40TS", "refuse=D8",
@@ -199,8 +203,84 @@ TEST_F(RealDriveTest, DriveStatesAndKernelRefusals) {
     }
 }
 
+// Conditions that say nothing about the disc are met by sending the
+// command again below the extractors: every mode copies as from the image,
+// and says nothing of them.
+TEST_F(RealDriveTest, PassingConditionsLeaveNoTrace) {
+    const char* faults[] = {
+        "unitattention=1:BE", "unitattention=1:43", "unitattention=1:1B", "unitattention=10:BE",
+        "short=1",            "short=3",            "timeout=1",          "recovered=3",
+    };
+    const std::string node = machine.nodePath("sg0");
+    machine.addNode("sg0", "0:0:0:0", "");
+    RunOptions direct;
+    direct.cwd = dir.path();
+    direct.env = {{"VOLTA_IMAGES", image.imagesEntry()}};
+    for (const char* mode : {"/mb", "/mn", "/ms", "/mm"}) {
+        fs::remove(dir.file("out01.wav"));
+        RunResult reference = runVolta({mode, "out", "1"}, direct);
+        ASSERT_EQ(reference.exitCode, 0) << reference.output;
+        std::string copy = readFile(dir.file("out01.wav"));
+        ASSERT_TRUE(copy.substr(46) == track(1)) << mode;
+        for (const char* fault : faults) {
+            writeFile(node, image.imagesEntry() + "\n" + fault + "\n");
+            fs::remove(dir.file("out01.wav"));
+            RunResult r = run({mode, "out", "1"});
+            EXPECT_EQ(r.exitCode, 0) << mode << " " << fault << "\n" << r.output;
+            EXPECT_EQ(r.output, reference.output) << mode << " " << fault;
+            EXPECT_TRUE(readFile(dir.file("out01.wav")) == copy) << mode << " " << fault;
+        }
+    }
+}
+
+// A read that fails for good is said on a line of its own right below the
+// bar, naming the condition, the sector and the node, before the run's
+// failure. Errors of the disc keep each mode's way with failed reads.
+TEST_F(RealDriveTest, FailedReadsSayWhy) {
+    const std::vector<std::string> all = {"/mb", "/mn", "/ms", "/mm"};
+    const std::string medium = "Medium error at sector 30 \\(unrecovered read error\\)";
+    const std::string shortRead = "Short transfer at sector \\d+ \\(24 of 25 sectors delivered\\)";
+    const std::string timeOut = "Time-out in sectors \\d+-\\d+ \\(no answer within 60 seconds\\)";
+    struct Case {
+        std::string fault;  // all of them touch sector 30, in the bar's second block
+        std::vector<std::string> modes;
+        std::string reason;  // a regular expression; empty: the track is copied
+    };
+    const Case cases[] = {
+        {"readerror=-1@30 3/11/00", all, medium},
+        {"readerror=1@30 3/11/00", {"/mb", "/mm"}, medium},
+        {"readerror=1@30 3/11/00", {"/mn", "/ms"}, ""},
+        {"readerror=-1@30 4/44/00", all, "Hardware error at sector 30 \\(internal drive failure\\)"},
+        {"readerror=-1@30 3/11/07", {"/mn"}, "Medium error at sector 30 \\(ASC 11h, ASCQ 07h\\)"},
+        {"short=-1@30", all, shortRead},
+        {"short=4@30", {"/mb"}, shortRead},
+        {"timeout=-1@30", all, timeOut},
+        {"timeout=2@30", {"/mb"}, timeOut},
+        {"unitattention=11:BE", {"/mb"}, "Unit attention in sectors 0-24 \\(the disc may have changed\\)"},
+    };
+    const std::string node = machine.nodePath("sg0");
+    machine.addNode("sg0", "0:0:0:0", "");
+    for (const Case& c : cases) {
+        for (const std::string& mode : c.modes) {
+            writeFile(node, image.imagesEntry() + "\n" + c.fault + "\n");
+            fs::remove(dir.file("out01.wav"));
+            RunResult r = run({mode, "out", "1"});
+            std::string label = mode + " " + c.fault + "\n" + r.output;
+            if (c.reason.empty()) {
+                EXPECT_EQ(r.exitCode, 0) << label;
+                EXPECT_TRUE(readFile(dir.file("out01.wav")).substr(46) == track(1)) << label;
+                continue;
+            }
+            EXPECT_EQ(r.exitCode, 7) << label;
+            // The bar ends where the failure came, and is left at once.
+            std::regex tail("[\\[.]\\n" + c.reason + " on " + literally(node) +
+                            "\\nExtraction Returned Error State\\n$");
+            EXPECT_TRUE(std::regex_search(r.output, tail)) << label;
+        }
+    }
+}
+
 TEST(ReadinessTest, OnlyPlainRefusalsUseUpTheAttempts) {
-    const SenseCode unitAttention{kSenseUnitAttention, 0x28, 0};
     const SenseCode becomingReady{kSenseNotReady, 0x04, 0x01};
     const SenseCode noMedium{kSenseNotReady, 0x3A, 0};
     struct Case {
@@ -212,8 +292,6 @@ TEST(ReadinessTest, OnlyPlainRefusalsUseUpTheAttempts) {
     const Case cases[] = {
         {"no medium", {noMedium}, 3, 0},
         {"no sense at all", {SenseCode{}}, 3, 0},
-        {"news first", {unitAttention, unitAttention, noMedium}, 5, 0},
-        {"news for ever", {unitAttention}, kUnitAttentionsIgnored + 3, 0},
         {"becoming ready for ever", {becomingReady}, kBecomingReadySeconds + 3, 20},
         {"becoming ready, then no medium", {becomingReady, becomingReady, noMedium}, 5, 2},
     };
@@ -231,12 +309,42 @@ TEST(ReadinessTest, OnlyPlainRefusalsUseUpTheAttempts) {
         EXPECT_EQ(seconds, c.seconds) << c.name;
     }
 
-    const uint8_t fixed[14] = {0xF0, 0, 0x06, 0, 0, 0, 0, 6, 0, 0, 0, 0, 0x28, 0x01};
-    const uint8_t descriptor[8] = {0x72, 0x02, 0x04, 0x01};
-    SenseCode f = decodeSense(fixed, sizeof fixed), d = decodeSense(descriptor, sizeof descriptor);
-    EXPECT_EQ(f.key * 0x10000 + f.asc * 0x100 + f.ascq, 0x062801);
-    EXPECT_EQ(d.key * 0x10000 + d.asc * 0x100 + d.ascq, 0x020401);
-    EXPECT_EQ(decodeSense(fixed, 2).key, kSenseNoSense);
+}
+
+TEST(SenseTest, KeyConditionAndTheSectorOfTheError) {
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        int key, asc, ascq;
+        bool hasInformation;
+        uint32_t information;
+    };
+    const Case cases[] = {
+        {"fixed", {0xF0, 0, 0x03, 0, 0, 0x07, 0x08, 10, 0, 0, 0, 0, 0x11, 0x05}, 3, 0x11, 5, true, 1800},
+        {"fixed, not valid", {0x70, 0, 0x03, 0, 0, 0x07, 0x08, 10, 0, 0, 0, 0, 0x11, 0}, 3, 0x11, 0, false, 0},
+        {"fixed, deferred", {0x71, 0, 0x06, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x29, 0x00}, 6, 0x29, 0, false, 0},
+        {"too short", {0xF0, 0}, 0, 0, 0, false, 0},
+        {"unknown format", {0x7F, 0, 0x03, 0, 0, 0x07, 0x08}, 0, 0, 0, false, 0},
+        {"descriptor", {0x72, 0x04, 0x44, 0x00, 0, 0, 0, 12,
+                        0x00, 0x0A, 0x80, 0, 0, 0, 0, 0, 0, 0, 0x07, 0x08},
+         4, 0x44, 0, true, 1800},
+        {"descriptor, after another", {0x72, 0x03, 0x11, 0x00, 0, 0, 0, 20,
+                                       0x02, 0x06, 0x80, 0, 0, 0, 0, 0,
+                                       0x00, 0x0A, 0x80, 0, 0, 0, 0, 0, 0, 0, 0x07, 0x09},
+         3, 0x11, 0, true, 1801},
+        {"descriptor, not valid", {0x72, 0x03, 0x11, 0x00, 0, 0, 0, 12,
+                                   0x00, 0x0A, 0x00, 0, 0, 0, 0, 0, 0, 0, 0x07, 0x08},
+         3, 0x11, 0, false, 0},
+        {"descriptor, cut inside", {0x72, 0x03, 0x11, 0x00, 0, 0, 0, 12, 0x00, 0x0A, 0x80, 0},
+         3, 0x11, 0, false, 0},
+    };
+    for (const Case& c : cases) {
+        SenseCode sense = decodeSense(c.bytes.data(), static_cast<int>(c.bytes.size()));
+        EXPECT_EQ(sense.key, c.key) << c.name;
+        EXPECT_EQ(sense.asc * 0x100 + sense.ascq, c.asc * 0x100 + c.ascq) << c.name;
+        EXPECT_EQ(sense.hasInformation, c.hasInformation) << c.name;
+        EXPECT_EQ(sense.information, c.information) << c.name;
+    }
 }
 
 }  // namespace

@@ -4,16 +4,21 @@
 // in the sg_io_hdr as the kernel's sg and sr drivers fill it.
 //
 // A node file's first line is a VOLTA_IMAGES entry (the sheet and the
-// drive's settings); each further line is one fault of the node:
-//   open=EACCES|EBUSY   opening the node fails so
-//   refuse=HH           SG_IO of opcode HH (hex) fails with EPERM
-//   short=N             the next N audio reads (-1: all) come back one
-//                       sector short: GOOD status, resid 2352
-//   recovered=N         the next N audio reads report RECOVERED ERROR
-//   unitattention=N     the next N commands but INQUIRY report UNIT ATTENTION
-//   becomingready=N     the next N TEST UNIT READY report NOT READY,
-//                       becoming ready
-//   timeout=N           the next N audio reads time out in the host adapter
+// drive's settings); each further line is one fault of the node. N counts
+// the commands a fault hits (-1: all of them); @S narrows an audio read's
+// fault to the reads that touch sector S.
+//   open=EACCES|EBUSY     opening the node fails so
+//   refuse=HH             SG_IO of opcode HH (hex) fails with EPERM
+//   unitattention=N[:HH]  the next N commands but INQUIRY (of opcode HH
+//                         only) report UNIT ATTENTION
+//   becomingready=N       the next N TEST UNIT READY report NOT READY,
+//                         becoming ready
+//   short=N[@S]           audio reads come back one sector short: GOOD
+//                         status, resid 2352
+//   recovered=N[@S]       audio reads report RECOVERED ERROR
+//   timeout=N[@S]         audio reads time out in the host adapter
+//   readerror=N@S K/AA/QQ audio reads report sense key K, ASC AA and
+//                         ASCQ QQ (hex), with S as the INFORMATION field
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -23,6 +28,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -43,16 +49,36 @@ constexpr int kCheckCondition = 0x02;
 constexpr int kDriverSense = 0x08;
 constexpr int kHostTimedOut = 0x03;
 
+// Counts down a fault; -1 stays on for good.
+bool take(int& count) {
+    if (count == 0) return false;
+    if (count > 0) --count;
+    return true;
+}
+
+// A fault of audio reads.
+struct ReadFault {
+    int count = 0;
+    long sector = -1;  // any read when -1
+    int key = 0, asc = 0, ascq = 0;
+
+    // Counts the read down when the fault hits it.
+    bool hits(const uint8_t* cdb, unsigned length) {
+        long first = static_cast<long>(cdb[2]) << 24 | cdb[3] << 16 | cdb[4] << 8 | cdb[5];
+        if (sector >= 0 && (sector < first || sector >= first + length / kSector)) return false;
+        return take(count);
+    }
+};
+
 struct FakeNode {
     HostAdapter drive;  // the one virtual drive, target 0
     std::string failure;
     int openError = 0;
     std::vector<int> refused;
-    int shortReads = 0;
-    int recoveredReads = 0;
     int unitAttentions = 0;
+    int unitAttentionOpcode = -1;  // any command but INQUIRY when -1
     int becomingReady = 0;
-    int timeouts = 0;
+    ReadFault shortReads, recoveredReads, timeouts, readErrors;
 };
 
 // Recursive: loading a node opens its disc image through open() below.
@@ -77,13 +103,19 @@ std::unique_ptr<FakeNode> loadNode(const std::string& path) {
         size_t equals = line.find('=');
         if (equals == std::string::npos) continue;
         std::string key = line.substr(0, equals), value = line.substr(equals + 1);
+        const char* text = value.c_str();
+        ReadFault fault;
+        std::sscanf(text, "%d@%ld %x/%x/%x", &fault.count, &fault.sector, &fault.key, &fault.asc,
+                    &fault.ascq);
         if (key == "open") node->openError = errnoByName(value);
         if (key == "refuse") node->refused.push_back(std::stoi(value, nullptr, 16));
-        if (key == "short") node->shortReads = std::stoi(value);
-        if (key == "recovered") node->recoveredReads = std::stoi(value);
-        if (key == "unitattention") node->unitAttentions = std::stoi(value);
+        if (key == "unitattention")
+            std::sscanf(text, "%d:%x", &node->unitAttentions, &node->unitAttentionOpcode);
         if (key == "becomingready") node->becomingReady = std::stoi(value);
-        if (key == "timeout") node->timeouts = std::stoi(value);
+        if (key == "short") node->shortReads = fault;
+        if (key == "recovered") node->recoveredReads = fault;
+        if (key == "timeout") node->timeouts = fault;
+        if (key == "readerror") node->readErrors = fault;
     }
     return node;
 }
@@ -104,17 +136,12 @@ std::string pathOf(int fd) {
     return length < 0 ? std::string() : std::string(target, static_cast<size_t>(length));
 }
 
-// Counts down a fault; -1 stays on for good.
-bool take(int& count) {
-    if (count == 0) return false;
-    if (count > 0) --count;
-    return true;
-}
-
-void setSense(RequestBlock& block, int key, int asc, int ascq) {
+void setSense(RequestBlock& block, int key, int asc, int ascq, long information = -1) {
     std::memset(block.sense, 0, sizeof block.sense);
-    block.sense[0] = 0x70;
+    block.sense[0] = information >= 0 ? 0xF0 : 0x70;
     block.sense[2] = static_cast<uint8_t>(key);
+    for (int i = 0; i < 4 && information >= 0; ++i)
+        block.sense[3 + i] = static_cast<uint8_t>(information >> (24 - 8 * i));
     block.sense[7] = 6;
     block.sense[12] = static_cast<uint8_t>(asc);
     block.sense[13] = static_cast<uint8_t>(ascq);
@@ -136,7 +163,8 @@ int answer(FakeNode& node, sg_io_hdr_t& io) {
         errno = EPERM;
         return -1;
     }
-    if (isAudioRead(opcode) && take(node.timeouts)) {
+    bool audioRead = isAudioRead(opcode);
+    if (audioRead && node.timeouts.hits(io.cmdp, io.dxfer_len)) {
         io.status = io.masked_status = io.msg_status = 0;
         io.sb_len_wr = 0;
         io.host_status = kHostTimedOut;
@@ -153,8 +181,13 @@ int answer(FakeNode& node, sg_io_hdr_t& io) {
     std::memcpy(block.cdb, io.cmdp, io.cmd_len);
     uint8_t status;
     int resid = 0;
-    if (opcode != 0x12 && take(node.unitAttentions)) {
+    bool attention = opcode != 0x12 && (node.unitAttentionOpcode < 0 || opcode == node.unitAttentionOpcode);
+    if (attention && take(node.unitAttentions)) {
         setSense(block, 0x06, 0x28, 0x00);  // not ready to ready change, medium may have changed
+        status = kStatusError;
+    } else if (audioRead && node.readErrors.hits(io.cmdp, io.dxfer_len)) {
+        const ReadFault& fault = node.readErrors;
+        setSense(block, fault.key, fault.asc, fault.ascq, fault.sector);
         status = kStatusError;
     } else if (opcode == 0x00 && take(node.becomingReady)) {
         setSense(block, 0x02, 0x04, 0x01);
@@ -166,11 +199,11 @@ int answer(FakeNode& node, sg_io_hdr_t& io) {
             int filled = std::min(block.length, (block.buffer[0] << 8 | block.buffer[1]) + 2);
             resid = block.length - filled;
         }
-        if (status == kStatusComplete && isAudioRead(opcode) && block.length >= kSector) {
-            if (take(node.shortReads)) {
+        if (status == kStatusComplete && audioRead && block.length >= kSector) {
+            if (node.shortReads.hits(io.cmdp, io.dxfer_len)) {
                 std::memset(block.buffer + block.length - kSector, 0, kSector);
                 resid = kSector;
-            } else if (take(node.recoveredReads)) {
+            } else if (node.recoveredReads.hits(io.cmdp, io.dxfer_len)) {
                 setSense(block, 0x01, 0x17, 0x01);  // recovered data with retries
                 status = kStatusError;
             }
