@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -80,11 +81,16 @@ std::string commandName(const CommandRule& rule, uint8_t opcode) {
     return name;
 }
 
-// Why a node cannot be opened, as the user can act on it.
-std::string openFailure(int error) {
+// Why a node cannot be opened, as the user can act on it. A node whose
+// group may not use it is not opened by joining the group.
+std::string openFailure(const std::string& path, int error) {
+    struct stat node;
     switch (error) {
         case EACCES:
         case EPERM:
+            if (stat(path.c_str(), &node) == 0 && (node.st_mode & S_IRWXG) == 0)
+                return "permission denied (the permissions of the node refuse every user but its "
+                       "owner)";
             return "permission denied (the user must be in the group of the device, usually "
                    "cdrom, and log in again)";
         case EBUSY:
@@ -301,25 +307,30 @@ void SgDevice::report(const std::string& line) {
 // the device exclusively; SG_IO itself blocks either way. Read-only is
 // enough for every command but MODE SELECT, so a node the user may only
 // read still serves. Of the nodes that cannot be opened, a node that is
-// there says more than one that is missing.
+// there says more than one that is missing. A busy node ends the search:
+// the program that holds it (a burner, say) is using the drive, which the
+// other node reaches all the same.
 int SgDevice::openDevice() {
     int error = 0;
     std::string failed;
     for (const std::string& path : paths_) {
+        int why = 0;
         for (int mode : {O_RDWR, O_RDONLY}) {
             fd_ = open(path.c_str(), mode | O_NONBLOCK | O_CLOEXEC);
             if (fd_ >= 0) {
                 path_ = path;
                 return 0;
             }
-            if (errno != EACCES && errno != EPERM && errno != EROFS) break;
+            why = errno;
+            if (why != EACCES && why != EPERM && why != EROFS) break;
         }
-        if (failed.empty() || (error == ENOENT && errno != ENOENT)) {
-            error = errno;
+        if (failed.empty() || (error == ENOENT && why != ENOENT) || why == EBUSY) {
+            error = why;
             failed = path;
         }
+        if (why == EBUSY) break;
     }
-    report("Cannot open " + failed + ": " + openFailure(error));
+    report("Cannot open " + failed + ": " + openFailure(failed, error));
     return 1;
 }
 

@@ -156,7 +156,7 @@ TEST_F(RealDriveTest, DriveStatesAndKernelRefusals) {
     struct Case {
         const char* name;
         std::string identity;  // drive setting, or empty
-        std::string faults;    // lines of the node file after its entry; "no node": no file
+        std::string faults;    // lines of the node file after its entry
         std::vector<std::string> args;
         int exitCode;
         std::string expected;  // a line (or lines) of the output; empty: none
@@ -164,15 +164,6 @@ TEST_F(RealDriveTest, DriveStatesAndKernelRefusals) {
     };
     const std::string node = machine.nodePath("sg0");
     const Case cases[] = {
-        {"permission", "", "open=EACCES", {"/l"}, 3,
-         "Cannot open " + node +
-             ": permission denied (the user must be in the group of the device, usually cdrom, "
-             "and log in again)\nError Executing Inquiry Command\n",
-         false},
-        {"busy", "", "open=EBUSY", {"/l"}, 3,
-         "Cannot open " + node + ": device busy (another program holds the drive)\n", false},
-        {"missing", "", "no node", {"/l"}, 3,
-         "Cannot open " + node + ": no such device node\nError Executing Inquiry Command\n", false},
         {"becoming ready is waited for", "", "becomingready=2", {"/l"}, 0, " 1) Audio", false},
         {"not ready", "notready", "", {"/l"}, 4, "Drive Reports Not Ready (Check Media)\n", false},
         {"0xD8 needs privilege", "identity=PLEXTOR CD-ROM PX-40TS", "refuse=D8",
@@ -190,9 +181,7 @@ TEST_F(RealDriveTest, DriveStatesAndKernelRefusals) {
     };
     machine.addNode("sg0", "0:0:0:0", "");
     for (const Case& c : cases) {
-        fs::remove(node);
-        if (c.faults != "no node")
-            writeFile(node, image.imagesEntry(c.identity) + "\n" + c.faults + "\n");
+        writeFile(node, image.imagesEntry(c.identity) + "\n" + c.faults + "\n");
         fs::remove(dir.file("out01.wav"));
         RunResult r = run(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.name << "\n" << r.output;
@@ -200,6 +189,48 @@ TEST_F(RealDriveTest, DriveStatesAndKernelRefusals) {
         if (c.copied) {
             EXPECT_TRUE(readFile(dir.file("out01.wav")).substr(46) == track(1)) << c.name;
         }
+    }
+}
+
+// A node that cannot be opened: the drive's other node serves when this
+// one is out of reach, never when another program holds the drive.
+TEST_F(RealDriveTest, WhenTheGenericNodeCannotBeOpened) {
+    const std::string sg = machine.nodePath("sg0"), sr = machine.nodePath("sr0");
+    const std::string noDrive = "Error Executing Inquiry Command\n";
+    struct Case {
+        const char* name;
+        std::string sgFault;  // empty: no sg node at all
+        bool ownerOnly;       // the sg node's mode is 0600
+        bool srNode;
+        int exitCode;
+        std::string expected;  // lines of the output
+    };
+    const Case cases[] = {
+        {"permission", "open=EACCES", false, false, 3,
+         "Cannot open " + sg +
+             ": permission denied (the user must be in the group of the device, usually cdrom, "
+             "and log in again)\n" + noDrive},
+        {"owner only", "open=EACCES", true, false, 3,
+         "Cannot open " + sg +
+             ": permission denied (the permissions of the node refuse every user but its owner)\n" +
+             noDrive},
+        {"permission, sr node", "open=EACCES", false, true, 0, "(MMC)\n"},
+        {"busy", "open=EBUSY", false, true, 3,
+         "Cannot open " + sg + ": device busy (another program holds the drive)\n" + noDrive},
+        {"missing", "", false, false, 3, "Cannot open " + sg + ": no such device node\n" + noDrive},
+        {"missing, sr node", "", false, true, 0, "(MMC)\n"},
+    };
+    machine.addNode("sg0", "0:0:0:0", "");
+    machine.addNode("sr0", "0:0:0:0", "");
+    for (const Case& c : cases) {
+        for (const std::string& file : {sg, sr, dir.file("out01.wav")}) fs::remove(file);
+        if (!c.sgFault.empty()) writeFile(sg, image.imagesEntry() + "\n" + c.sgFault + "\n");
+        if (c.ownerOnly) fs::permissions(sg, fs::perms::owner_read | fs::perms::owner_write);
+        if (c.srNode) writeFile(sr, image.imagesEntry());
+        RunResult r = run({"/mn", "out", "1"});
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.name << "\n" << r.output;
+        EXPECT_NE(r.output.find(c.expected), std::string::npos) << c.name << "\n" << r.output;
+        EXPECT_EQ(fs::exists(dir.file("out01.wav")), c.exitCode == 0) << c.name;
     }
 }
 
