@@ -181,7 +181,8 @@ int answer(FakeNode& node, sg_io_hdr_t& io) {
     std::memcpy(block.cdb, io.cmdp, io.cmd_len);
     uint8_t status;
     int resid = 0;
-    bool attention = opcode != 0x12 && (node.unitAttentionOpcode < 0 || opcode == node.unitAttentionOpcode);
+    bool attention =
+        opcode != 0x12 && (node.unitAttentionOpcode < 0 || opcode == node.unitAttentionOpcode);
     if (attention && take(node.unitAttentions)) {
         setSense(block, 0x06, 0x28, 0x00);  // not ready to ready change, medium may have changed
         status = kStatusError;
