@@ -86,6 +86,8 @@ constexpr const char* kEncodersPage =
     "/elb     : use L3ENC.EXE to compress the output with bitrate b (kbps)\n"
     "/ebb     : use BLADEENC.DLL to compress durectly to mp3 with bitrate b (kbps)\n"
     "/ewb     : use MSAudio codec to compress Windows Media with bitrate b (kbps)\n"
+    "/ecx     : use libFLAC to compress losslessly to FLAC at level x (0..8, 5)\n"
+    "/eob     : use libopusenc to compress to Opus with bitrate b (6..510 kbps, 160)\n"
     "/ef      : disable high-frequency encoding on XingMP3 1.5+\n"
     "/en      : write no output file\n"
     "/i       : enable MP3 ID3 tagging (worthless without CDDB)\n"
@@ -320,12 +322,33 @@ int parseDriveType(const char* value, ParseResult& result) {
     return stopWith(result, kExitCommandLine, std::string("Unknown drive type: ") + value);
 }
 
+// The newer encoders take only digits, and only within their range, so
+// that a level or rate they cannot use never starts a rip.
+int parseCheckedSetting(const EncoderInfo& encoder, const char* value, ParseResult& result) {
+    if (!*value) return 0;
+    const bool level = encoder.setting == EncoderSetting::FlacLevel;
+    long number = -1;
+    if (std::strspn(value, "0123456789") == std::strlen(value) && std::strlen(value) <= 6)
+        number = std::strtol(value, nullptr, 10);
+    if (number < encoder.lowest || number > encoder.highest) {
+        const std::string range = " (" + std::to_string(encoder.lowest) + ".." + std::to_string(encoder.highest);
+        if (level) return stopWith(result, kExitCommandLine, std::string("Invalid FLAC Compression Level: ") + value + range + ")");
+        return stopWith(result, kExitCommandLine, std::string("Invalid Opus Bitrate: ") + value + range + " kbps)");
+    }
+    if (level)
+        options.flacLevel = static_cast<int>(number);
+    else
+        options.opusBitrate = kilo(static_cast<int>(number));
+    return 0;
+}
+
 int parseEncoder(char subLetter, const char* value, ParseResult& result) {
     if (options.useAcm) return stopWith(result, kExitCommandLine, "Cannot Use ACM and External Compressor");
     if (subLetter == 'f') {
         options.encoderExtraArgument = "-l";
     } else if (const EncoderInfo* encoder = encoderForLetter(subLetter)) {
         options.encoder = encoder->kind;
+        if (encoder->setting != EncoderSetting::Bitrate) return parseCheckedSetting(*encoder, value, result);
     } else {
         return stopWith(result, kExitCommandLine, "Unknown encoder option: " + letterText(subLetter));
     }

@@ -85,6 +85,8 @@ struct Options {
     bool useAcm = false;
     EncoderKind encoder = EncoderKind::Wave;
     int bitrate = 128000;
+    int flacLevel = 5;          // /ec0 .. /ec8
+    int opusBitrate = 160000;   // /eo6 .. /eo510, in kbps times 1000
     const char* encoderExtraArgument = nullptr;  // "-l" after /ef
     bool id3Tagging = false;
     bool suppressHeader = false;

@@ -3,13 +3,16 @@
 namespace {
 
 constexpr EncoderInfo kEncoders[] = {
-    {EncoderKind::NoOutput, 'n', nullptr, nullptr, EncoderStage::NullSink},
-    {EncoderKind::Wave, 0, nullptr, nullptr, EncoderStage::WaveFile},
-    {EncoderKind::BladeEnc, 'b', ".mp3", nullptr, EncoderStage::Mp3Library},
-    {EncoderKind::X3encCbr, 'x', ".mp3", "x3enc.exe", EncoderStage::ProgramInput},
-    {EncoderKind::L3enc, 'l', ".mp3", "l3enc.exe", EncoderStage::ProgramInput},
-    {EncoderKind::X3encVbr, 'v', ".mp3", "x3enc.exe", EncoderStage::ProgramInput},
-    {EncoderKind::WindowsMedia, 'w', ".wma", nullptr, EncoderStage::WindowsMediaWriter},
+    {EncoderKind::NoOutput, 'n', nullptr, nullptr, EncoderStage::NullSink, EncoderSetting::Bitrate, 0, 0},
+    {EncoderKind::Wave, 0, nullptr, nullptr, EncoderStage::WaveFile, EncoderSetting::Bitrate, 0, 0},
+    {EncoderKind::BladeEnc, 'b', ".mp3", nullptr, EncoderStage::Mp3Library, EncoderSetting::Bitrate, 0, 0},
+    {EncoderKind::X3encCbr, 'x', ".mp3", "x3enc.exe", EncoderStage::ProgramInput, EncoderSetting::Bitrate, 0, 0},
+    {EncoderKind::L3enc, 'l', ".mp3", "l3enc.exe", EncoderStage::ProgramInput, EncoderSetting::Bitrate, 0, 0},
+    {EncoderKind::X3encVbr, 'v', ".mp3", "x3enc.exe", EncoderStage::ProgramInput, EncoderSetting::Bitrate, 0, 0},
+    {EncoderKind::WindowsMedia, 'w', ".wma", nullptr, EncoderStage::WindowsMediaWriter, EncoderSetting::Bitrate, 0,
+     0},
+    {EncoderKind::Flac, 'c', ".flac", nullptr, EncoderStage::FlacLibrary, EncoderSetting::FlacLevel, 0, 8},
+    {EncoderKind::Opus, 'o', ".opus", nullptr, EncoderStage::OpusLibrary, EncoderSetting::OpusBitrate, 6, 510},
 };
 
 }  // namespace

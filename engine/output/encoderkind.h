@@ -9,6 +9,8 @@ enum class EncoderKind : int {
     L3enc = 3,
     X3encVbr = 4,
     WindowsMedia = 5,
+    Flac = 6,
+    Opus = 7,
 };
 
 // What the chain assembly puts at the end of a job's chain.
@@ -18,6 +20,15 @@ enum class EncoderStage {
     ProgramInput,   // a temporary WAV file that the program encodes afterwards
     Mp3Library,     // the MP3 encoder library, behind a downmixer for mono
     WindowsMediaWriter,
+    FlacLibrary,    // libFLAC, behind a downmixer for mono
+    OpusLibrary,    // libopusenc, behind a downmixer for mono
+};
+
+// What the digits after the sub-letter of /e set.
+enum class EncoderSetting {
+    Bitrate,      // `Options::bitrate` in kbps, taken as it stands
+    FlacLevel,    // `Options::flacLevel`, refused outside the row's range
+    OpusBitrate,  // `Options::opusBitrate` in kbps, refused outside the row's range
 };
 
 struct EncoderInfo {
@@ -26,6 +37,8 @@ struct EncoderInfo {
     const char* extension;  // of the final file; none for the output extension
     const char* program;    // the external program, none for the built-in ones
     EncoderStage stage;
+    EncoderSetting setting;
+    int lowest, highest;  // the values a checked setting accepts
 };
 
 // The row of `kind`; every kind has one.

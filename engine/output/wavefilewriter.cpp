@@ -2,33 +2,14 @@
 
 #include "engine/common/byteorder.h"
 #include "engine/output/acmformats.h"
+#include "engine/output/regularfile.h"
 
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
 // The RIFF and data sizes are 32-bit.
 constexpr uint64_t kMaxRiffSize = 0xFFFFFFFFu;
-
-// Only a regular file is written: opening a FIFO would wait for a reader
-// for ever, and a device is no place for a sound file. The file is emptied
-// only once it is known to be one.
-std::FILE* openRegularForWriting(const char* path) {
-    int fd = ::open(path, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) return nullptr;
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::ftruncate(fd, 0) != 0) {
-        ::close(fd);
-        return nullptr;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (!file) ::close(fd);
-    return file;
-}
 
 }  // namespace
 

@@ -4,7 +4,9 @@
 #include "engine/control/options.h"
 #include "engine/output/acmconverter.h"
 #include "engine/output/encoders/ffmpeg/wmawriter.h"
+#include "engine/output/encoders/flac/flacencoder.h"
 #include "engine/output/encoders/lame/bladeencoder.h"
+#include "engine/output/encoders/opus/oggopusencoder.h"
 #include "engine/output/monitors/monitorwindows.h"
 #include "engine/output/monodownmixer.h"
 #include "engine/output/playback/audiobreaker.h"
@@ -119,10 +121,18 @@ std::unique_ptr<AudioStage> createWmaOutput(const char* name, const char* extens
     return buildStageChain(std::move(tail));
 }
 
-std::unique_ptr<AudioStage> createMp3Output(const char* name, const char* extension) {
-    if (nameOutput(name, extension) != 0) return nullptr;
-    std::unique_ptr<AudioStage> tail =
-        makeOwned<BladeEncoder>(currentOutputName, options.bitrate / 1000, !options.downmix);
+std::unique_ptr<AudioStage> createLibraryEncoder(EncoderStage stage) {
+    const int channels = options.downmix ? 1 : 2;
+    if (stage == EncoderStage::FlacLibrary) return makeOwned<FlacEncoder>(currentOutputName, options.flacLevel, channels);
+    if (stage == EncoderStage::OpusLibrary)
+        return makeOwned<OggOpusEncoder>(currentOutputName, options.opusBitrate, channels);
+    return makeOwned<BladeEncoder>(currentOutputName, options.bitrate / 1000, channels == 2);
+}
+
+// An encoder library reads on the output thread, behind a downmixer for mono.
+std::unique_ptr<AudioStage> createEncoderOutput(const char* name, const EncoderInfo& encoder) {
+    if (nameOutput(name, encoder.extension) != 0) return nullptr;
+    std::unique_ptr<AudioStage> tail = createLibraryEncoder(encoder.stage);
     if (!tail || prepend<OutputThread>(tail) != 0) return nullptr;
     if (options.downmix && prepend<MonoDownmixer>(tail, options.downmixMode) != 0) return nullptr;
     return buildStageChain(std::move(tail));
@@ -133,7 +143,9 @@ std::unique_ptr<AudioStage> createMp3Output(const char* name, const char* extens
 std::unique_ptr<AudioStage> createAudioChain(const char* name) {
     const EncoderInfo& encoder = encoderInfo(options.encoder);
     if (encoder.stage == EncoderStage::WindowsMediaWriter) return createWmaOutput(name, encoder.extension);
-    if (encoder.stage == EncoderStage::Mp3Library) return createMp3Output(name, encoder.extension);
+    if (encoder.stage == EncoderStage::Mp3Library || encoder.stage == EncoderStage::FlacLibrary ||
+        encoder.stage == EncoderStage::OpusLibrary)
+        return createEncoderOutput(name, encoder);
 
     char fileName[kOutputNameCapacity];
     if (encoder.stage == EncoderStage::WaveFile) {

@@ -71,6 +71,8 @@ const char kEncoders[] = R"(Encoder Parameters Help
 /elb     : use L3ENC.EXE to compress the output with bitrate b (kbps)
 /ebb     : use BLADEENC.DLL to compress durectly to mp3 with bitrate b (kbps)
 /ewb     : use MSAudio codec to compress Windows Media with bitrate b (kbps)
+/ecx     : use libFLAC to compress losslessly to FLAC at level x (0..8, 5)
+/eob     : use libopusenc to compress to Opus with bitrate b (6..510 kbps, 160)
 /ef      : disable high-frequency encoding on XingMP3 1.5+
 /en      : write no output file
 /i       : enable MP3 ID3 tagging (worthless without CDDB)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -197,6 +198,54 @@ TEST_F(OptionsTest, Encoders) {
     EXPECT_EQ(static_cast<int>(options.encoder), 1);
     EXPECT_EQ(options.bitrate, 192000);
     EXPECT_STREQ(options.encoderExtraArgument, "-l");
+}
+
+// FLAC levels and Opus rates are digits within a range, refused at once
+// otherwise; they leave the MP3 and WMA bit rate alone.
+TEST_F(OptionsTest, FlacLevelsAndOpusRatesAreCheckedWhenParsed) {
+    struct Accepted {
+        std::vector<std::string> args;
+        int encoder;
+        int flacLevel;
+        int opusBitrate;
+    } accepted[] = {
+        {{"/ec"}, 6, 5, 160000},        {{"/ec0"}, 6, 0, 160000},         {{"/EC8"}, 6, 8, 160000},
+        {{"/ec05"}, 6, 5, 160000},      {{"/eo"}, 7, 5, 160000},          {{"/eo6"}, 7, 5, 6000},
+        {{"/eO510"}, 7, 5, 510000},     {{"/eo96", "/eo"}, 7, 5, 96000},  {{"/ec2", "/eo64"}, 7, 2, 64000},
+        {{"/eo64", "/eb"}, 1, 5, 64000},
+    };
+    for (const auto& c : accepted) {
+        options = Options();
+        expectAccepted(parse(c.args));
+        EXPECT_EQ(static_cast<int>(options.encoder), c.encoder) << c.args[0];
+        EXPECT_EQ(options.flacLevel, c.flacLevel) << c.args[0];
+        EXPECT_EQ(options.opusBitrate, c.opusBitrate) << c.args[0];
+        EXPECT_EQ(options.bitrate, 128000) << c.args[0];
+    }
+    options = Options();
+    expectAccepted(parse({"/eb192", "/ec3"}));
+    EXPECT_EQ(options.bitrate, 192000);
+
+    const std::pair<std::string, std::string> refused[] = {
+        {"/ec9", "Invalid FLAC Compression Level: 9 (0..8)"},
+        {"/ec-1", "Invalid FLAC Compression Level: -1 (0..8)"},
+        {"/ec5x", "Invalid FLAC Compression Level: 5x (0..8)"},
+        {"/ec99999999999", "Invalid FLAC Compression Level: 99999999999 (0..8)"},
+        {"/eo5", "Invalid Opus Bitrate: 5 (6..510 kbps)"},
+        {"/eo0", "Invalid Opus Bitrate: 0 (6..510 kbps)"},
+        {"/eo511", "Invalid Opus Bitrate: 511 (6..510 kbps)"},
+        {"/eo64k", "Invalid Opus Bitrate: 64k (6..510 kbps)"},
+        {"/eo 64", "Invalid Opus Bitrate:  64 (6..510 kbps)"},
+    };
+    for (const auto& [arg, line] : refused) {
+        options = Options();
+        expectRejected(parse({arg}), 1, line);
+    }
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"/a", "/ec"}, {"/a", "/eo"}, {"/ec", "/a"}, {"/eo128", "/a"}}) {
+        options = Options();
+        expectRejected(parse(args), 1, "Cannot Use ACM and External Compressor");
+    }
 }
 
 TEST_F(OptionsTest, AcmConflicts) {

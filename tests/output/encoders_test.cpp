@@ -56,14 +56,9 @@ protected:
         const std::vector<int16_t> stereo =
             pcmSamples(disc->sectors(disc->trackStart(track), disc->trackEnd(track) - disc->trackStart(track)));
         if (source == Source::Stereo) return stereo;
-        std::vector<int16_t> mono(stereo.size() / 2);
-        for (size_t f = 0; f < mono.size(); ++f) {
-            const int left = stereo[2 * f], right = stereo[2 * f + 1];
-            mono[f] = static_cast<int16_t>(source == Source::Left    ? left
-                                           : source == Source::Right ? right
-                                                                     : (left + right) >> 1);
-        }
-        return mono;
+        return downmixed(stereo, source == Source::Left    ? Downmix::Left
+                                 : source == Source::Right ? Downmix::Right
+                                                           : Downmix::Average);
     }
 
     TempDir dir;

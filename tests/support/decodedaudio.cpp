@@ -8,8 +8,6 @@
 #include <cstring>
 #include <sstream>
 
-namespace {
-
 std::string toolPath(const char* name) {
     for (const char* dir : {"/usr/bin/", "/usr/local/bin/", "/bin/"}) {
         std::string path = std::string(dir) + name;
@@ -20,6 +18,8 @@ std::string toolPath(const char* name) {
     }
     return name;
 }
+
+namespace {
 
 // Over source frames [first, end).
 double correlationAt(const std::vector<int16_t>& source, const std::vector<int16_t>& decoded, int channels,
@@ -79,6 +79,17 @@ std::vector<int16_t> pcmSamples(const std::string& bytes) {
         samples[i] = static_cast<int16_t>(static_cast<uint8_t>(bytes[2 * i]) |
                                           static_cast<uint8_t>(bytes[2 * i + 1]) << 8);
     return samples;
+}
+
+std::vector<int16_t> downmixed(const std::vector<int16_t>& stereo, Downmix mode) {
+    std::vector<int16_t> mono(stereo.size() / 2);
+    for (size_t f = 0; f < mono.size(); ++f) {
+        const int left = stereo[2 * f], right = stereo[2 * f + 1];
+        mono[f] = static_cast<int16_t>(mode == Downmix::Left    ? left
+                                       : mode == Downmix::Right ? right
+                                                                : (left + right) >> 1);
+    }
+    return mono;
 }
 
 Match bestMatch(const std::vector<int16_t>& source, const std::vector<int16_t>& decoded, int channels,

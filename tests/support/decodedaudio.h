@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+// Where a command-line tool (ffmpeg, flac, ...) is installed; the bare name
+// when it is in none of the usual folders.
+std::string toolPath(const char* name);
+
 struct StreamInfo {
     std::string codec;
     int sampleRate = 0;
@@ -25,6 +29,11 @@ std::vector<int16_t> decode(const std::string& path, int channels);
 
 // Little-endian 16-bit samples held in `bytes`.
 std::vector<int16_t> pcmSamples(const std::string& bytes);
+
+enum class Downmix { Average, Left, Right };
+
+// Interleaved stereo made mono as the downmix switches do it.
+std::vector<int16_t> downmixed(const std::vector<int16_t>& stereo, Downmix mode);
 
 struct Match {
     int lag = 0;               // decoded frame d holds source frame d - lag

@@ -3,6 +3,7 @@
 #include "engine/common/byteorder.h"
 #include "engine/common/msf.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -65,6 +66,21 @@ std::string audioSectorBytes(int lba) {
     return out;
 }
 
+std::string toneSectorBytes(int lba) {
+    std::string out(kSector, '\0');
+    for (int f = 0; f < kFramesPerSector; ++f) {
+        const int64_t position = static_cast<int64_t>(lba) * kFramesPerSector + f;
+        const double t = static_cast<double>(position) / 44100;
+        const uint32_t noise = mix(static_cast<uint32_t>(position));
+        const double left = 7000 * std::sin(2 * M_PI * 220 * t) + 3000 * std::sin(2 * M_PI * 1250 * t);
+        const double right = 7000 * std::sin(2 * M_PI * 330 * t) + 2000 * std::sin(2 * M_PI * 2500 * t);
+        putSample(out, static_cast<size_t>(f) * 4, static_cast<int>(left) + static_cast<int>(noise & 0x3F) - 32);
+        putSample(out, static_cast<size_t>(f) * 4 + 2,
+                  static_cast<int>(right) + static_cast<int>((noise >> 8) & 0x3F) - 32);
+    }
+    return out;
+}
+
 std::string dataSectorBytes(int lba) {
     std::string out(kSector, '\0');
     for (int i = 1; i <= 10; ++i) out[i] = static_cast<char>(0xFF);
@@ -99,7 +115,8 @@ DiscSpec audioDisc(const std::vector<int>& trackSectors) {
 
 DiscImage::DiscImage(const std::string& directory, const DiscSpec& spec)
     : cuePath_(directory + "/" + spec.name + ".cue"),
-      binPath_(directory + "/" + spec.name + ".bin") {
+      binPath_(directory + "/" + spec.name + ".bin"),
+      tones_(spec.tones) {
     std::string sheet;
     if (!spec.performer.empty()) sheet += "PERFORMER " + quoted(spec.performer) + "\n";
     if (!spec.title.empty()) sheet += "TITLE " + quoted(spec.title) + "\n";
@@ -127,7 +144,7 @@ DiscImage::DiscImage(const std::string& directory, const DiscSpec& spec)
         // The pre-gap lies before INDEX 01 and so belongs to the previous
         // track's range; its content follows the track's own kind.
         for (int s = 0; s < sectorsInFile; ++s, ++lba) {
-            std::string bytes = t.data ? dataSectorBytes(lba) : audioSectorBytes(lba);
+            std::string bytes = t.data ? dataSectorBytes(lba) : tones_ ? toneSectorBytes(lba) : audioSectorBytes(lba);
             bin.write(bytes.data(), kSector);
             dataSector_.push_back(t.data);
         }
@@ -159,6 +176,6 @@ std::string DiscImage::sectors(int lba, int count) const {
     std::string out;
     out.reserve(static_cast<size_t>(count) * kSector);
     for (int s = lba; s < lba + count; ++s)
-        out += dataSector_[s] ? dataSectorBytes(s) : audioSectorBytes(s);
+        out += dataSector_[s] ? dataSectorBytes(s) : tones_ ? toneSectorBytes(s) : audioSectorBytes(s);
     return out;
 }

@@ -25,6 +25,10 @@ struct DiscSpec {
     std::string title;          // disc TITLE; empty: none
     std::string performer;      // disc PERFORMER; empty: none
     std::string name = "disc";  // file names: <name>.cue and <name>.bin
+    // Audio of a few steady tones with a little noise, as music has,
+    // instead of the loud noise that makes every sector unique: what lossy
+    // encoders are measured on.
+    bool tones = false;
 };
 
 // Shorthand for a disc of audio tracks of the given lengths, without CD-TEXT.
@@ -58,11 +62,13 @@ private:
     std::vector<int> starts_;
     int totalSectors_ = 0;
     std::vector<bool> dataSector_;
+    bool tones_ = false;
 };
 
 // The content of one image sector, computed from its address alone.
 std::string audioSectorBytes(int lba);
 std::string dataSectorBytes(int lba);
+std::string toneSectorBytes(int lba);
 
 // Joins VOLTA_IMAGES entries into the variable's value.
 std::string imagesValue(const std::vector<std::string>& entries);
