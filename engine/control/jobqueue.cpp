@@ -8,6 +8,7 @@
 #include "engine/control/naming.h"
 #include "engine/control/options.h"
 #include "engine/control/progressmeter.h"
+#include "engine/control/readfront.h"
 #include "engine/control/reprocess.h"
 #include "engine/drive/aspi.h"
 #include "engine/drive/cddrive.h"
@@ -205,18 +206,20 @@ int runQueueOnThread(int priority) {
 int processJob(const std::string& name, int firstSector, int endSector) {
     std::unique_ptr<AudioStage> chain = createAudioChain(name.c_str());
     ProgressMeter meter;
-    if (!chain) {
+    ReadFront front;
+    if (!chain || front.build(*currentDrive, firstSector, endSector, chain) != 0) {
         std::printf("Error Creating Audio Processor\n");
         return 1;
     }
     std::string title = "VOLTA: " + name;
     setConsoleTitle(title.c_str());
     std::unique_ptr<Extractor> extractor = createJobExtractor(chain);
+    if (extractor) extractor->keepInFront(front.processing());
     int result = 0;
     if (options.globalMode != DistributedClient && currentDrive->spinUp() != 0) {
         std::printf("Error spinning up CDROM\n");
         result = 1;
-    } else if (!extractor || extractor->run(firstSector, endSector, meter) != 0) {
+    } else if (!extractor || extractor->run(front.readFirst(), front.readEnd(), meter) != 0) {
         std::printf("Extraction Returned Error State\n");
         result = 1;
     }

@@ -2,6 +2,7 @@
 
 #include "engine/control/exitcodes.h"
 #include "engine/drive/drivefamily.h"
+#include "engine/drive/readoffset.h"
 
 #include <strings.h>
 
@@ -65,7 +66,9 @@ constexpr const char* kDrivesPage =
     "/dx      : set drive mode to x (e.g. PHILIPS, PLEXTOR)\n"
     "           NOTE: ATAPI DRIVES MUST BE SET TO ATAPI\n"
     "/sxyz    : set SCSI host to x, target to y and logical unit to z\n"
-    "           example: /s040 means host 0, target 4, logical unit 0\n";
+    "           example: /s040 means host 0, target 4, logical unit 0\n"
+    "/offsetx : correct the drive's read offset of x samples (-5880..+5880),\n"
+    "           as drive offset lists give it (a drive listed as +6: /offset+6)\n";
 
 constexpr const char* kModesPage =
     "Mode Parameters Help\n"
@@ -512,6 +515,19 @@ int parseZeroPad(char subLetter, const char* value, ParseResult& result) {
     }
 }
 
+// Whole samples within a disc's reach, with an optional sign.
+int parseReadOffset(const char* value, ParseResult& result) {
+    const char* digits = *value == '+' || *value == '-' ? value + 1 : value;
+    char* end = nullptr;
+    long parsed = std::strtol(value, &end, 10);
+    if (!std::isdigit(static_cast<unsigned char>(*digits)) || *end != '\0' || parsed < -kMaxReadOffset ||
+        parsed > kMaxReadOffset)
+        return stopWith(result, kExitCommandLine,
+                        "Read offset must be a number of samples from -5880 to +5880: " + std::string(value));
+    options.readOffset = static_cast<int>(parsed);
+    return 0;
+}
+
 char folded(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
 // One argument that starts with "/" or "-".
@@ -521,6 +537,7 @@ int parseOption(const char* argument, ParseResult& result) {
         options.deviceScan = true;
         return 0;
     }
+    if (strncasecmp(text, "offset", 6) == 0) return parseReadOffset(text + 6, result);
     char letter = folded(text[0]);
     char subLetter = letter ? folded(text[1]) : '\0';
     const char* value = letter ? text + 1 : text;          // after the letter

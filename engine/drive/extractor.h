@@ -71,6 +71,10 @@ public:
     virtual int run(int startLba, int endLba, ProgressMeter& progress);
     virtual ~Extractor();
 
+    // The stages in front of `processing` see the audio as the drive
+    // delivers it: what a mode adds to the processing goes behind them.
+    void keepInFront(std::unique_ptr<AudioStage>& processing) { processing_ = &processing; }
+
 protected:
     static int sectorsBetween(int startLba, int endLba);
     static int percentOf(long long done, long long total);
@@ -83,7 +87,12 @@ protected:
     // Reads with the /r retry rule; `retries` is the budget left.
     static int readWithRetries(ReadSlot& slot, int lba, int count, int& retries, ProgressMeter& progress);
 
+    std::unique_ptr<AudioStage>& processing() { return processing_ ? *processing_ : output; }
+
     AspiLibrary* library;
     CdDrive* drive;
     std::unique_ptr<AudioStage>& output;
+
+private:
+    std::unique_ptr<AudioStage>* processing_ = nullptr;
 };

@@ -292,11 +292,12 @@ int MemoryExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
         output->close();
         return 1;
     }
-    gain->next = std::move(output);
-    output = std::move(gain);
+    std::unique_ptr<AudioStage>& head = processing();
+    gain->next = std::move(head);
+    head = std::move(gain);
     int result = writeAll(memory.data, totalBytes, progress);
-    std::unique_ptr<AudioStage> front = std::move(output);
-    output = std::move(front->next);
+    std::unique_ptr<AudioStage> front = std::move(head);
+    head = std::move(front->next);
     return finishRun(progress, result);
 }
 

@@ -51,6 +51,8 @@ const char kDrives[] = R"(Drive Parameters Help
            NOTE: ATAPI DRIVES MUST BE SET TO ATAPI
 /sxyz    : set SCSI host to x, target to y and logical unit to z
            example: /s040 means host 0, target 4, logical unit 0
+/offsetx : correct the drive's read offset of x samples (-5880..+5880),
+           as drive offset lists give it (a drive listed as +6: /offset+6)
 )";
 
 const char kModes[] = R"(Mode Parameters Help

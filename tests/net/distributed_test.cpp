@@ -84,7 +84,8 @@ TEST_F(DistributedTest, ListingThroughTheServer) {
 }
 
 // Every mode, over tracks, a sector range and the whole disc, with the
-// processing on either side: the client's files equal the local rip's.
+// processing on either side or a read offset corrected: the client's files
+// equal the local rip's.
 TEST_F(DistributedTest, RipsLikeTheLocalDrive) {
     DiscImage image(dir.path(), audioDisc({5, 26, 47, 70, 113, 240}));
     struct Setup {
@@ -96,6 +97,7 @@ TEST_F(DistributedTest, RipsLikeTheLocalDrive) {
         {"no processing", {}, {}},
         {"processing on the server", {"/zl1.3", "/p4"}, {}},
         {"processing on the client", {}, {"/fl5000", "/p-3", "/zt2"}},
+        {"read offset corrected by the client", {}, {"/offset-700"}},
     };
     for (const Setup& setup : setups) {
         SCOPED_TRACE(setup.what);

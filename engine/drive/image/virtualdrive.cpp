@@ -89,6 +89,8 @@ int parseSetting(const std::string& setting, VirtualDriveSettings& settings) {
         settings.identity.resize(24, ' ');
     } else if (key == "shift" && hasValue) {
         if (parseInt(value, -1000000, 1000000, settings.shift) != 0) return 1;
+    } else if (key == "offset" && hasValue) {
+        if (parseInt(value, -1000000, 1000000, settings.readOffset) != 0) return 1;
     } else if (key == "jitter" && hasValue) {
         if (parseInt(value, 0, 1000000, settings.jitter) != 0) return 1;
     } else if (key == "seed" && hasValue) {
@@ -288,13 +290,26 @@ uint8_t VirtualDrive::readAudio(RequestBlock& block, int lba, int count, bool bi
     takeTime(count);
     if (failRead(lba, count)) return checkCondition(block, kMediumError, kUnrecoveredReadError);
     int from = lba + settings_.shift + nextJitter();
-    if (disc_->readSectors(from, count, block.buffer) != 0)
+    if (readOffsetSectors(from, count, block.buffer) != 0)
         return checkCondition(block, kMediumError, kUnrecoveredReadError);
     if (bigEndian) {
         for (int k = 0; k < count; ++k)
             if (!disc_->isData(from + k)) swapBytePairs(block.buffer + k * kSector, kSector);
     }
     return kStatusComplete;
+}
+
+int VirtualDrive::readOffsetSectors(int lba, int count, uint8_t* out) {
+    constexpr int kFrames = kSector / 4;
+    if (settings_.readOffset == 0) return disc_->readSectors(lba, count, out);
+    long long first = static_cast<long long>(lba) * kFrames - settings_.readOffset;
+    long long sector = first >= 0 ? first / kFrames : -((-first + kFrames - 1) / kFrames);
+    size_t skip = static_cast<size_t>(first - sector * kFrames) * 4;
+    size_t bytes = static_cast<size_t>(count + 1) * kSector;
+    if (scratch_.size() < bytes) scratch_.resize(bytes);
+    if (disc_->readSectors(static_cast<int>(sector), count + 1, scratch_.data()) != 0) return 1;
+    std::memcpy(out, scratch_.data() + skip, static_cast<size_t>(count) * kSector);
+    return 0;
 }
 
 uint8_t VirtualDrive::readUserData(RequestBlock& block, int lba, int count) {

@@ -18,6 +18,7 @@ struct VirtualDriveSettings {
 
     std::string identity;  // 24 characters: vendor (8) and product (16)
     int shift = 0;         // sectors
+    int readOffset = 0;    // stereo frames, as the published drive offsets count
     int jitter = 0;        // sectors either way
     unsigned long long seed = 1;
     std::vector<FailRange> failures;
@@ -58,6 +59,8 @@ private:
     uint8_t readAudio(RequestBlock& block, int lba, int count, bool bigEndian);
     uint8_t readUserData(RequestBlock& block, int lba, int count);
     bool failRead(int lba, int count);
+    // The disc's sectors as seen through the drive's read offset.
+    int readOffsetSectors(int lba, int count, uint8_t* out);
     int nextJitter();
     void takeTime(int sectors);
     int playPosition();
@@ -87,6 +90,8 @@ private:
 // followed by ","-separated settings:
 //   identity=TEXT  INQUIRY vendor (8) and product (16), padded or cut to 24
 //   shift=N        audio reads deliver the range N sectors later (N < 0: earlier)
+//   offset=N       a drive whose read offset is N frames: position p holds the
+//                  disc's frame p - N (silence outside the disc)
 //   jitter=N       each audio read shifted by a pseudo-random -N..N sectors
 //   seed=S         the sequence of those shifts
 //   fail=A-B[:K]   audio reads touching sectors A..B fail (only the first K)
