@@ -2,7 +2,12 @@
 
 #include <SDL.h>
 
-SdlSoundPlayer::SdlSoundPlayer() { audioReady_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; }
+SdlSoundPlayer::SdlSoundPlayer() {
+    // SDL would otherwise catch SIGINT and SIGTERM for an event queue that
+    // PLUMA never reads, and the session could no longer end PLUMA.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    audioReady_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+}
 
 SdlSoundPlayer::~SdlSoundPlayer() {
     closeDevice();

@@ -2,6 +2,7 @@
 // embedded WAVE's; without an audio device nothing plays and nothing fails.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -64,6 +65,24 @@ TEST(EndSound, PlaysTheWaveWithoutWaitingForIt) {
         qputenv("SDL_AUDIODRIVER", driver);
     else
         qunsetenv("SDL_AUDIODRIVER");
+}
+
+// SDL must leave SIGTERM and SIGINT to PLUMA: a handler of its own would
+// keep the session from ending PLUMA once the sound has played.
+TEST(EndSound, LeavesTheTerminationSignalsAlone) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    for (int number : {SIGTERM, SIGINT}) {
+        struct sigaction current {};
+        ASSERT_EQ(sigaction(number, nullptr, &current), 0);
+        ASSERT_EQ(current.sa_handler, SIG_DFL);
+    }
+    SdlSoundPlayer player;
+    ASSERT_EQ(player.play(endSound()), 0);
+    for (int number : {SIGTERM, SIGINT}) {
+        struct sigaction current {};
+        ASSERT_EQ(sigaction(number, nullptr, &current), 0);
+        EXPECT_EQ(current.sa_handler, SIG_DFL) << "signal " << number;
+    }
 }
 
 }  // namespace

@@ -23,6 +23,9 @@ WavePlayer::~WavePlayer() {
 int WavePlayer::openDevice() {
     head_ = tail_ = 0;
     playing_ = playedBytes_ = finished_ = finishedFirst_ = 0;
+    // Ctrl-C and SIGTERM stay with the console's handlers, which restore
+    // the terminal and end the run.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         std::printf("Could Not Open Audio Device: %s\n", SDL_GetError());
         return 1;

@@ -11,6 +11,7 @@
 #include "tests/support/wavfile.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <chrono>
@@ -97,6 +98,24 @@ TEST_F(DiskAudio, TheRingHoldsSevenBlocksAndClosingWaitsForTheLast) {
     ASSERT_EQ(player.closeDevice(), 0);
     EXPECT_GE(secondsSince(start), kPacing * 8 * blockSeconds) << "close returns after the last block";
     EXPECT_EQ(withoutSilentFrames(heard()), withoutSilentFrames(sound));
+}
+
+// The console's handlers restore the terminal on Ctrl-C and SIGTERM; SDL
+// must not put its own in their place.
+TEST_F(DiskAudio, OpeningTheDeviceLeavesTheTerminationSignalsAlone) {
+    for (int number : {SIGTERM, SIGINT}) {
+        struct sigaction current {};
+        ASSERT_EQ(sigaction(number, nullptr, &current), 0);
+        ASSERT_EQ(current.sa_handler, SIG_DFL);
+    }
+    WavePlayer player(44100, 16, 2);
+    ASSERT_EQ(player.openDevice(), 0);
+    for (int number : {SIGTERM, SIGINT}) {
+        struct sigaction current {};
+        ASSERT_EQ(sigaction(number, nullptr, &current), 0);
+        EXPECT_EQ(current.sa_handler, SIG_DFL) << "signal " << number;
+    }
+    EXPECT_EQ(player.closeDevice(), 0);
 }
 
 std::vector<const std::type_info*> stageTypes(const AudioStage* head) {
