@@ -252,6 +252,10 @@ void EncodingRun::requestStop() {
     window_.focusNext();
     pauseWithEvents(10);
     if (!window_.askYesNo(QStringLiteral("STOP !"), window_.text(1050))) return;
+    stop();
+}
+
+void EncodingRun::stop() {
     listTag_ = kStopped;
     log(QStringLiteral("Command2Button :: Encodage STOPPé // Erreur #0"));
     window_.setProgressTimer(false);

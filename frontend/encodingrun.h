@@ -18,6 +18,8 @@ public:
 
     void start();         // `Command2`
     void requestStop();   // `Command3`
+    // The stop without the question, for a session that ends.
+    void stop();
     void progressTick();  // `Timer1`
     // True from the start of a run to its end, between tracks too.
     bool running() const { return running_; }

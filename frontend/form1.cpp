@@ -19,10 +19,12 @@
 #include "frontend/version.h"
 #include "frontend/windoweffects.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -373,6 +375,7 @@ bool Form1::showConsole() const { return context.arguments.join(QLatin1Char(' ')
 int Form1::languageOffset() { return config.languageOffset(); }
 
 void Form1::load(Form2* loading) {
+    starting = true;
     loadingWindow = loading;
     applyCaptions();
     const int offset = languageOffset();
@@ -423,6 +426,7 @@ void Form1::load(Form2* loading) {
         adpcmClick();
         aacClick();
     }
+    starting = false;
 }
 
 void Form1::applyCaptions() {
@@ -455,6 +459,8 @@ void Form1::initialiseDisc() {
     setTag(Command3, QString::number(engine.processId()));
     engine.waitPolling();
     setTag(Command3, QString());
+    // Stopped for the end of the session: no box may hold the closing.
+    if (ending) return;
 
     if (!QFile::exists(cdListPath())) {
         desktop->message(this, Shell::Icon::Critical, QString(), QStringLiteral("Le fichier CdList n'a pas pu être créé !"));
@@ -727,7 +733,7 @@ void Form1::closeEvent(QCloseEvent* event) {
         Command7->setEnabled(true);
     }
     // Between two tracks every button is enabled, yet the run goes on.
-    if (!Command1->isEnabled() || !Command2->isEnabled() || encodingRun->running()) {
+    if (!ending && (!Command1->isEnabled() || !Command2->isEnabled() || encodingRun->running())) {
         desktop->message(this, Shell::Icon::Exclamation, QStringLiteral("PLUMA"),
                          StringTable::text(1049, languageOffset()));
         event->ignore();
@@ -743,6 +749,26 @@ void Form1::closeEvent(QCloseEvent* event) {
     engine.terminate();
     QFile::remove(cdListPath());
     event->accept();
+}
+
+void Form1::endSession() {
+    ending = true;
+    // A question open at that moment must not hold the end.
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->reject();
+    if (encodingRun->running())
+        encodingRun->stop();
+    else
+        engine.terminate();
+    closeWhenIdle();
+}
+
+void Form1::closeWhenIdle() {
+    // The run, the detection and the start-up unwind their waits first.
+    if (starting || encodingRun->running() || engine.running()) {
+        QTimer::singleShot(100, this, &Form1::closeWhenIdle);
+        return;
+    }
+    close();
 }
 
 void Form1::encodeSelectedTracks() { encodingRun->start(); }

@@ -67,6 +67,10 @@ public:
 
     static QString baseTitle();
 
+    // The end of the desktop session or a termination signal: stops a run
+    // or a detection without asking, then closes as `Quitter` does.
+    void endSession();
+
 public slots:
     // The encoding run and its stop request and progress display.
     void encodeSelectedTracks();
@@ -107,6 +111,7 @@ private:
     void openInProgramFolder(const QString& fileName);
     void sendMail();
     void collapse(QWidget* window);
+    void closeWhenIdle();
 
     PlumaSettings& config;
     PlumaContext context;
@@ -117,6 +122,8 @@ private:
     std::unique_ptr<clsAPIstuff> apiStuff;
     Form2* loadingWindow = nullptr;
     int check4Clicks = 0;
+    bool starting = false;  // inside load()
+    bool ending = false;
     std::unique_ptr<Form1RunWindow> runWindow;
     std::unique_ptr<EncodingRun> encodingRun;
 

@@ -2,6 +2,7 @@
 #include "frontend/form2.h"
 #include "frontend/plumasettings.h"
 #include "frontend/programfolder.h"
+#include "frontend/quitsignals.h"
 
 #include <QApplication>
 #include <QLockFile>
@@ -24,6 +25,9 @@ int main(int argc, char** argv) {
     const QString executableFolder = QApplication::applicationDirPath();
     PlumaContext context{executableFolder, programFolder(executableFolder), findVolta(executableFolder), arguments};
     Form1 window(settings, std::move(context), std::make_unique<DesktopShell>());
+    // Without them, these signals end PLUMA at once, as they end any program.
+    QuitSignals quitSignals([&window] { window.endSession(); });
+    quitSignals.install();
     Form2 loading;
     window.load(&loading);
     window.show();
