@@ -17,6 +17,9 @@ namespace {
 const QString kRunning = QStringLiteral("Encodage");
 const QString kStopped = QStringLiteral("Encodage STOP");
 constexpr int kPollMs = 100;
+// What a failed track wrote keeps its final name with this added, so that
+// it never passes for a copied track.
+const QString kPartial = QStringLiteral(".part");
 
 }  // namespace
 
@@ -77,6 +80,7 @@ void EncodingRun::start() {
     QStringList entries = window_.selectedEntries();
     if (entries.isEmpty()) return;
     running_ = true;
+    failures_ = 0;
     // A stop request of an earlier run must not end this one.
     listTag_ = kRunning;
     window_.setStopShown(false);
@@ -105,6 +109,9 @@ void EncodingRun::start() {
     log(QStringLiteral("Command2Button(Fin encodage): Sortie BOUCLE Encodage :: List1.Tag= ") +
         listTag_);
     if (listTag_ == kStopped) return;
+    // Said before the end sound and the power-off, so that a failed copy
+    // never ends like a good one.
+    if (failures_ > 0) reportFailures();
     window_.playEndSound();
     QCoreApplication::processEvents();
     pauseWithEvents(kPollMs);
@@ -154,14 +161,15 @@ EncodingRun::TrackEnd EncodingRun::runTrack(const QString& entry) {
         QDir().mkpath(outputFolder_);
         logError(QStringLiteral("Path not found"));
     }
-    removeIfPresent(names.shortName);
-    removeIfPresent(names.engineName);
-    removeIfPresent(names.finalName);
+    for (const QString& name : {names.shortName, names.engineName, names.finalName}) {
+        removeIfPresent(name);
+        removeIfPresent(name + kPartial);
+    }
     pauseWithEvents(10);
     state_ = 1;
     window_.setStopShown(true);
 
-    auto output = console_ ? ProcessRunner::Output::Console : ProcessRunner::Output::Discard;
+    auto output = console_ ? ProcessRunner::Output::Console : ProcessRunner::Output::Hidden;
     if (runner_.start(arguments, output) != 0) {
         failNotFound();
         return TrackEnd::Abandon;
@@ -170,36 +178,34 @@ EncodingRun::TrackEnd EncodingRun::runTrack(const QString& entry) {
     window_.setProgressTimer(true);
     progressFile_ = QDir(outputFolder_).filePath(names.engineName);
     progress_ = ProgressLabels();
-    runner_.waitPolling([&] {
+    const int exitCode = runner_.waitPolling([&] {
         window_.setStopShown(true);
         window_.showElapsed(true, elapsedText(trackClock.elapsed()));
     });
     pauseWithEvents(kPollMs);
+    const QString trackTime = elapsedText(trackClock.elapsed());
 
-    QDir out(outputFolder_);
-    bool produced = false;
-    if (out.exists(names.shortName) && names.shortName != names.finalName) {
-        moveToFinalName(names.shortName, names.finalName);
-        produced = true;
-    }
-    pauseWithEvents(kPollMs);
-    if (out.exists(names.engineName)) {
-        pauseWithEvents(kPollMs);
-        if (names.engineName != names.finalName) moveToFinalName(names.engineName, names.finalName);
-        produced = true;
-    }
-    QString trackTime = elapsedText(trackClock.elapsed());
     if (listTag_ == kStopped) {
+        // What a stopped track wrote stays under the final name.
+        QDir out(outputFolder_);
+        if (out.exists(names.shortName) && names.shortName != names.finalName)
+            moveToFinalName(names.shortName, names.finalName);
+        if (out.exists(names.engineName) && names.engineName != names.finalName)
+            moveToFinalName(names.engineName, names.finalName);
         log(QStringLiteral("Command2Button(Fin encodage): STOPPED BY USER :: Action : KILL "
                            "MAPOLDMP$  :: List1.Tag = Encodage STOP // Durée encodage :: ") +
             trackTime);
         removeIfPresent(names.shortName);
     } else {
-        log(QStringLiteral("Command2Button(Fin encodage): encodage OK ! // piste #") + nn +
-            QStringLiteral(" Durée encodage :: ") + trackTime);
-        if (!produced)
-            log(QStringLiteral("Command2Button(Fin encodage): aucun fichier produit // piste #") +
-                nn);
+        const QString failure = finishTrack(names, exitCode, nn);
+        if (failure.isEmpty()) {
+            log(QStringLiteral("Command2Button(Fin encodage): encodage OK ! // piste #") + nn +
+                QStringLiteral(" Durée encodage :: ") + trackTime);
+        } else {
+            ++failures_;
+            log(QStringLiteral("Command2Button(Fin encodage): ECHEC encodage ! // piste #") + nn +
+                QStringLiteral(" // ") + failure + QStringLiteral(" // Durée encodage :: ") + trackTime);
+        }
     }
 
     window_.showElapsed(false, QString());
@@ -220,6 +226,52 @@ EncodingRun::TrackEnd EncodingRun::runTrack(const QString& entry) {
     return TrackEnd::Next;
 }
 
+QString EncodingRun::finishTrack(const TrackFileNames& names, int exitCode, const QString& nn) {
+    QDir out(outputFolder_);
+    QString written;
+    if (out.exists(names.engineName))
+        written = names.engineName;
+    else if (out.exists(names.shortName))
+        written = names.shortName;
+    QString failure;
+    if (exitCode != 0) {
+        const QString message = runner_.lastLine();
+        failure = QStringLiteral("code de sortie ") + QString::number(exitCode) + QStringLiteral(" // ") +
+                  (message.isEmpty() ? QStringLiteral("(aucun message)") : message);
+    } else if (written.isEmpty()) {
+        log(QStringLiteral("Command2Button(Fin encodage): aucun fichier produit // piste #") + nn);
+        failure = QStringLiteral("code de sortie 0 // aucun fichier produit");
+    } else if (QFileInfo(out.filePath(written)).size() == 0) {
+        failure = QStringLiteral("code de sortie 0 // fichier vide");
+    } else if (written != names.finalName && moveToFinalName(written, names.finalName) != 0) {
+        failure = QStringLiteral("code de sortie 0 // renommage impossible");
+    }
+    if (!failure.isEmpty()) keepPartial(names);
+    return failure;
+}
+
+void EncodingRun::keepPartial(const TrackFileNames& names) {
+    QDir out(outputFolder_);
+    const QString partial = names.finalName + kPartial;
+    for (const QString& candidate :
+         {names.engineName + kPartial, names.engineName, names.shortName + kPartial, names.shortName}) {
+        if (!out.exists(candidate)) continue;
+        removeIfPresent(partial);
+        if (!out.rename(candidate, partial))
+            logError(QStringLiteral("Cannot rename ") + candidate + QStringLiteral(" to ") + partial);
+        return;
+    }
+}
+
+void EncodingRun::reportFailures() {
+    QString text = window_.text(1067) + QString::number(failures_) + QLatin1Char('\n');
+    if (window_.setting(SettingKey::Debug) == QLatin1String("1"))
+        text += window_.text(1068) + QDir::toNativeSeparators(errorLogPath(outputFolder_));
+    else
+        text += window_.text(1069);
+    window_.showMessage(MessageIcon::Exclamation, QStringLiteral("ATTENTION"), text);
+}
+
 void EncodingRun::failNotFound() {
     logError(QStringLiteral("File not found"));
     window_.setTrackRunning(false);
@@ -233,14 +285,15 @@ void EncodingRun::failNotFound() {
                         QStringLiteral("VOLTA.EXE non trouvé ou non déclaré dans le PATH !"));
 }
 
-void EncodingRun::moveToFinalName(const QString& from, const QString& finalName) {
+int EncodingRun::moveToFinalName(const QString& from, const QString& finalName) {
     QDir out(outputFolder_);
     if (out.exists(finalName)) {
         logError(QStringLiteral("File already exists"));
         out.remove(finalName);
     }
-    if (!out.rename(from, finalName))
-        logError(QStringLiteral("Cannot rename ") + from + QStringLiteral(" to ") + finalName);
+    if (out.rename(from, finalName)) return 0;
+    logError(QStringLiteral("Cannot rename ") + from + QStringLiteral(" to ") + finalName);
+    return 1;
 }
 
 void EncodingRun::removeIfPresent(const QString& name) {

@@ -29,7 +29,14 @@ private:
     enum class TrackEnd { Next, Stopped, Abandon };
 
     TrackEnd runTrack(const QString& entry);
-    void moveToFinalName(const QString& from, const QString& finalName);
+    // Puts what the engine wrote under the final name; says why the track
+    // failed instead (the exit code and the engine's last line, a missing
+    // or empty file), empty when it did not.
+    QString finishTrack(const TrackFileNames& names, int exitCode, const QString& nn);
+    // A failed track's file goes to the final name plus ".part".
+    void keepPartial(const TrackFileNames& names);
+    void reportFailures();
+    int moveToFinalName(const QString& from, const QString& finalName);
     void removeIfPresent(const QString& name);
     void showIdle();
     void failNotFound();
@@ -43,6 +50,7 @@ private:
     QString listTag_;
     bool running_ = false;
     int state_ = 0;
+    int failures_ = 0;  // tracks of this run that ended without their file
     QString progressFile_;  // `Timer1`'s tag
     QString sizeFactor_;    // `Label1`'s tag
     ProgressLabels progress_;

@@ -3,8 +3,12 @@
 #include <QDir>
 #include <QFile>
 
+QString errorLogPath(const QString& outputFolder) {
+    return QDir(outputFolder).filePath(QStringLiteral("ErrorLog.txt"));
+}
+
 int appendErrorLog(const QString& outputFolder, const QString& message, const QDateTime& when) {
-    QFile file(QDir(outputFolder).filePath(QStringLiteral("ErrorLog.txt")));
+    QFile file(errorLogPath(outputFolder));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return 1;
     QString line = when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) + QLatin1Char(' ') +
                    message + QStringLiteral("\r\n");

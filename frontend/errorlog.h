@@ -5,5 +5,7 @@
 #include <QDateTime>
 #include <QString>
 
+QString errorLogPath(const QString& outputFolder);
+
 int appendErrorLog(const QString& outputFolder, const QString& message,
                    const QDateTime& when = QDateTime::currentDateTime());

@@ -7,6 +7,7 @@
 #include "frontend/controltag.h"
 #include "frontend/detectioncommand.h"
 #include "frontend/encodingrun.h"
+#include "frontend/errorlog.h"
 #include "frontend/form1runwindow.h"
 #include "frontend/form2.h"
 #include "frontend/frmabout.h"
@@ -685,7 +686,7 @@ void Form1::debugClick() {
     if (Debugg->isChecked()) {
         Debugg->setChecked(false);
         config.setOn(SettingKey::Debug, false);
-        const QString log = QDir(outputFolder()).filePath(QStringLiteral("ErrorLog.txt"));
+        const QString log = errorLogPath(outputFolder());
         QFile(log).resize(0);
         pause(10);
         QFile::remove(log);

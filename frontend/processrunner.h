@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -9,10 +10,11 @@
 
 // Runs one engine child at a time: an argument list (no shell, so "$2" and
 // "\" reach the engine untouched), standard input closed, standard output
-// into a file, discarded, or shown on PLUMA's own console.
+// into a file, read and kept to ourselves, or read and passed on to PLUMA's
+// own console.
 class ProcessRunner {
 public:
-    enum class Output { File, Discard, Console };
+    enum class Output { File, Hidden, Console };
 
     // `program` empty: the engine was not found; start() then fails.
     ProcessRunner(QString program, QString workingFolder);
@@ -20,7 +22,7 @@ public:
     const QString& program() const { return engine; }
 
     // 0 when the child started.
-    int start(const QStringList& arguments, Output output = Output::Discard, const QString& outputFile = {});
+    int start(const QStringList& arguments, Output output = Output::Hidden, const QString& outputFile = {});
 
     // The running child's process id, 0 when none runs.
     qint64 processId() const;
@@ -31,12 +33,25 @@ public:
     // after a crash or when killed).
     int waitPolling(const std::function<void()>& tick = {});
 
+    // The last line the child wrote to its standard output (Hidden and
+    // Console), as lastMessageLine() finds it.
+    QString lastLine() const { return lastMessageLine(tail); }
+
     // Asks the running child to end (SIGTERM) and kills it (SIGKILL) when
     // it is still there two seconds later.
     void terminate();
 
+    // The last line of `output` that holds more than blanks, with control
+    // characters blanked; progress bars end their cells with a carriage
+    // return, so that ends a line as well.
+    static QString lastMessageLine(const QByteArray& output);
+
 private:
+    void collectOutput();
+
     QString engine;
     QString folder;
     std::unique_ptr<QProcess> process;
+    bool echo = false;
+    QByteArray tail;  // the end of what the child wrote, enough for its last line
 };

@@ -15,7 +15,7 @@ class RunWindow {
 public:
     virtual ~RunWindow() = default;
 
-    // String `frenchId` (1000..1066) in the window's language.
+    // String `frenchId` (1000 + k) in the window's language.
     virtual QString text(int frenchId) const = 0;
     // A setting, its default when absent.
     virtual QString setting(SettingKey key) const = 0;

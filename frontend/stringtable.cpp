@@ -11,7 +11,7 @@ struct Entry {
 };
 
 // Ids 1012-1019 and 1041 are not defined.
-constexpr std::array<Entry, 58> entries{{
+constexpr std::array<Entry, 61> entries{{
     {1000, "Contenu du CD-Audio :", "CD-Audio contents :"},
     {1001, "Affiche la liste des pistes audio du CD", "Shows all tracks of the CD"},
     {1002, "Encoder &Fichier", "Encode &File"},
@@ -72,7 +72,13 @@ constexpr std::array<Entry, 58> entries{{
     {1064, "Format Audio", "Audio Format"},
     {1065, "Cliquez ici pour accéder aux fichiers encodés...", "Click here to see encoded files..."},
     {1066, "Mettre à jour PLUMA...", "Updating PLUMA..."},
+    {1067, "Pistes non copiées : ", "Tracks not copied : "},
+    {1068, "Le détail est dans le journal ", "Details are in the log "},
+    {1069, "Cochez Options > Debug (=> ErrorLog.txt) pour en garder le détail.",
+     "Check Options > Debug (=> ErrorLog.txt) to keep the details."},
 }};
+
+constexpr int kLastId = entries.back().id;
 
 const Entry* find(int baseId) {
     for (const Entry& e : entries)
@@ -87,13 +93,13 @@ namespace StringTable {
 QString text(int id) {
     const bool english = id >= 2000;
     const Entry* e = find(english ? id - 1000 : id);
-    if (!e || id < 1000 || id > 2066) return {};
+    if (!e || id < 1000 || id > kLastId + 1000) return {};
     return QString::fromUtf8(english ? e->english : e->french);
 }
 
 QString text(int baseId, int offset) { return text(baseId + offset); }
 
-bool defined(int id) { return find(id >= 2000 ? id - 1000 : id) != nullptr && id >= 1000 && id <= 2066; }
+bool defined(int id) { return find(id >= 2000 ? id - 1000 : id) != nullptr && id >= 1000 && id <= kLastId + 1000; }
 
 }  // namespace StringTable
 

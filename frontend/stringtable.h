@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// The window's texts: French ids 1000-1066, English ids 2000-2066. A text is
+// The window's texts: French ids from 1000, English ids from 2000. A text is
 // looked up as base id (1000 + k) plus the language offset (0 or 1000).
 namespace StringTable {
 
@@ -12,7 +12,7 @@ constexpr int english = 1000;
 // Empty for an id the table does not define.
 QString text(int id);
 
-// The text of base id `baseId` (1000-1066) in the language `offset`.
+// The text of base id `baseId` (1000 + k) in the language `offset`.
 QString text(int baseId, int offset);
 
 bool defined(int id);

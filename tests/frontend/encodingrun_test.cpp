@@ -12,6 +12,7 @@
 
 #include "frontend/encodingrun.h"
 #include "tests/frontend/fakerunwindow.h"
+#include "tests/support/runvolta.h"
 
 namespace {
 
@@ -34,8 +35,10 @@ protected:
         ASSERT_TRUE(folder.isValid());
         QDir(folder.path()).mkdir(QStringLiteral("MP3s"));
         qputenv("STANDIN_RECORD", record().toLocal8Bit());
-        for (const char* name : {"STANDIN_BYTES", "STANDIN_SLEEP", "STANDIN_NAME", "STANDIN_IGNORE_TERM"})
+        for (const char* name : {"STANDIN_SLEEP", "STANDIN_NAME", "STANDIN_IGNORE_TERM", "STANDIN_EMPTY", "VOLTA_IMAGES"})
             qunsetenv(name);
+        // Every track gets a file unless a test says otherwise.
+        qputenv("STANDIN_BYTES", "10");
         window.settings[SettingKey::Debug] = QStringLiteral("1");
         window.encode.kbps = 128;
         window.encode.onTheFly = false;
@@ -125,12 +128,127 @@ TEST_F(EncodingRunTest, ANameWithASlashStaysInTheOutputFolder) {
     EXPECT_EQ(QFileInfo(output("02-..-..-AC-DC.mp3")).size(), 10);
 }
 
-TEST_F(EncodingRunTest, ATrackWithoutFileIsLogged) {
-    window.entries = window.selected = {"04-Quiet"};
+TEST_F(EncodingRunTest, ATrackWithoutFileOrWithAnEmptyOneCountsAsFailed) {
+    for (const char* bytes : {"0", "empty"}) {
+        SCOPED_TRACE(bytes);
+        QFile::remove(output("ErrorLog.txt"));
+        window = FakeRunWindow();
+        window.encode.kbps = 128;
+        window.entries = window.selected = {"04-Quiet", "05-Heard"};
+        // The first track's engine writes no file, or an empty one; the
+        // second's writes its file.
+        int tracks = 0;
+        window.onTrackRunning = [&] {
+            const bool first = tracks++ == 0;
+            qputenv("STANDIN_BYTES", first ? "0" : "10");
+            if (first && QByteArray(bytes) == "empty")
+                qputenv("STANDIN_EMPTY", "1");
+            else
+                qunsetenv("STANDIN_EMPTY");
+        };
+        run();
+        EXPECT_FALSE(QFile::exists(output("04-Quiet.mp3")));
+        EXPECT_EQ(QFileInfo(output("05-Heard.mp3")).size(), 10);
+        const QString log = errorLog();
+        EXPECT_EQ(log.contains("aucun fichier produit // piste #04"), QByteArray(bytes) == "0");
+        EXPECT_TRUE(log.contains("ECHEC encodage ! // piste #04 // code de sortie 0 // "));
+        EXPECT_TRUE(log.contains("encodage OK ! // piste #05"));
+        ASSERT_EQ(window.messages.size(), 1);
+        EXPECT_EQ(window.messages[0].text,
+                  "string 1067" "1\n" "string 1068" + QDir::toNativeSeparators(output("ErrorLog.txt")));
+        EXPECT_EQ(window.events, QStringList({"message", "sound"}));
+    }
+}
+
+// volta itself, through a virtual drive whose reads fail on track 2 or
+// through a folder that fills up: no failed track is renamed as copied.
+TEST_F(EncodingRunTest, AFailedTrackIsNeitherRenamedNorTakenForCopied) {
+    struct Case {
+        const char* name;
+        const char* format;
+        const char* drive;        // settings after the demo sheet
+        const char* fileLimit;    // bytes a file may reach, empty for none
+        QStringList failed;       // the entries whose track fails
+    };
+    const Case cases[] = {
+        {"read error, WAV", "WAV", ",fail=1500-1510", "", {"02-Bad"}},
+        {"read error, MP3", "MP3", ",fail=1500-1510", "", {"02-Bad"}},
+        {"full folder, WAV", "WAV", "", "100000", {"01-Good", "02-Bad"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(output(QString())).removeRecursively();
+        QDir(folder.path()).mkdir(QStringLiteral("MP3s"));
+        window = FakeRunWindow();
+        window.settings[SettingKey::FormatAudio] = QString::fromLatin1(c.format);
+        window.encode.kbps = 128;
+        window.entries = window.selected = {"01-Good", "02-Bad"};
+        window.shutdown = true;
+        const std::string images = demoDir() + "/demo.cue" + c.drive;
+        qputenv("VOLTA_IMAGES", QByteArray::fromStdString(images));
+        // The engine behind a file-size limit, as on a full disk.
+        std::vector<std::string> engine{voltaBinary()};
+        if (*c.fileLimit) engine = {"prlimit", std::string("--fsize=") + c.fileLimit, "--", voltaBinary()};
+        const QString wrapper = folder.filePath(QStringLiteral("volta"));
+        QString script = QStringLiteral("#!/bin/sh\nexec");
+        for (const std::string& word : engine) script += QStringLiteral(" '") + QString::fromStdString(word) + '\'';
+        writeBytes(wrapper, (script + QStringLiteral(" \"$@\"\n")).toUtf8());
+        QFile::setPermissions(wrapper, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        run(wrapper);
+
+        const QString extension = QString::fromLatin1(c.format).toLower();
+        for (const QString& entry : window.entries) {
+            SCOPED_TRACE(entry.toStdString());
+            const QString copied = output(entry + '.' + extension);
+            const QString nn = entry.left(2);
+            if (!c.failed.contains(entry)) {
+                EXPECT_GT(QFileInfo(copied).size(), 100000);
+                EXPECT_TRUE(errorLog().contains("encodage OK ! // piste #" + nn));
+                continue;
+            }
+            EXPECT_FALSE(QFile::exists(copied));
+            EXPECT_TRUE(QFile::exists(copied + ".part"));
+            EXPECT_FALSE(errorLog().contains("encodage OK ! // piste #" + nn));
+
+            // The log gives the exit code and the engine's last line, as a
+            // run of the same command shows them.
+            TempDir alone;
+            QDir(QString::fromStdString(alone.path())).mkdir(QStringLiteral("MP3s"));
+            std::vector<std::string> words{wrapper.toStdString()};
+            for (const QString& word : encodeArguments(window.encodeSettings(), nn.toInt())) words.push_back(word.toStdString());
+            RunOptions options;
+            options.env = {{"VOLTA_IMAGES", images}};
+            options.cwd = alone.path();
+            const RunResult direct = runProgram(words, options);
+            EXPECT_EQ(direct.exitCode, 7);
+            QStringList lines = QString::fromStdString(direct.output).split(QRegularExpression("[\r\n]"));
+            lines.removeAll(QString());
+            ASSERT_FALSE(lines.isEmpty());
+            EXPECT_TRUE(errorLog().contains("ECHEC encodage ! // piste #" + nn + " // code de sortie 7 // " +
+                                            lines.last().trimmed() + " // Durée encodage :: "))
+                << errorLog().toStdString();
+        }
+        // Nothing is left under the engine's names.
+        const QStringList left = QDir(output(QString())).entryList({"[0-9][0-9][0-9][0-9].*"}, QDir::Files);
+        EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
+        ASSERT_EQ(window.messages.size(), 1);
+        EXPECT_EQ(window.messages[0].icon, MessageIcon::Exclamation);
+        EXPECT_EQ(window.messages[0].text, "string 1067" + QString::number(c.failed.size()) + "\n" + "string 1068" +
+                                               QDir::toNativeSeparators(output("ErrorLog.txt")));
+        // Said before the end sound and the power-off, which still follow.
+        EXPECT_EQ(window.events, QStringList({"message", "sound", "powerOff"}));
+        EXPECT_EQ(window.closes, 1);
+    }
+}
+
+TEST_F(EncodingRunTest, WithoutTheLogTheBoxSaysHowToKeepIt) {
+    window.settings[SettingKey::Debug] = QStringLiteral("0");
+    window.entries = window.selected = {"01-A"};
+    qputenv("STANDIN_BYTES", "0");
     run();
-    EXPECT_FALSE(QFile::exists(output("04-Quiet.mp3")));
-    EXPECT_TRUE(errorLog().contains("aucun fichier produit // piste #04"));
-    EXPECT_EQ(window.sounds, 1);
+    ASSERT_EQ(window.messages.size(), 1);
+    EXPECT_EQ(window.messages[0].text, "string 1067" "1\n" "string 1069");
 }
 
 TEST_F(EncodingRunTest, NoLogWithoutDebug) {

@@ -41,6 +41,7 @@ public:
     int sounds = 0;
     int powerOffs = 0;
     int closes = 0;
+    QStringList events;  // "message", "sound" and "powerOff", in order
     std::function<void()> onTrackRunning;  // called each time a track starts
     std::function<void()> onPlaylist;
 
@@ -89,15 +90,20 @@ public:
     void clearShutdown() override { shutdown = false; }
     void showMessage(MessageIcon icon, const QString& t, const QString& text) override {
         messages.append({icon, t, text});
+        events << QStringLiteral("message");
     }
     bool askYesNo(const QString&, const QString&) override {
         ++questions;
         return answerYes;
     }
     void focusNext() override {}
-    void playEndSound() override { ++sounds; }
+    void playEndSound() override {
+        ++sounds;
+        events << QStringLiteral("sound");
+    }
     int powerOff() override {
         ++powerOffs;
+        events << QStringLiteral("powerOff");
         return powerOffResult;
     }
     void closeWindow() override { ++closes; }

@@ -6,6 +6,7 @@
 #include "frontend/detectioncommand.h"
 #include "frontend/frmabout.h"
 #include "frontend/plumasettings.h"
+#include "frontend/processrunner.h"
 #include "frontend/stringtable.h"
 #include "frontend/tracklist.h"
 #include "tests/frontend/frontendtests.h"
@@ -38,9 +39,9 @@ private slots:
     void init() { PlumaSettings(false).clearAll(); }
 
     void stringTableHasBothLanguagesAndItsGaps() {
-        for (int id = 995; id <= 1070; ++id) {
+        for (int id = 995; id <= 1080; ++id) {
             const bool gap = (id >= 1012 && id <= 1019) || id == 1041;
-            const bool expected = id >= 1000 && id <= 1066 && !gap;
+            const bool expected = id >= 1000 && id <= 1069 && !gap;
             QCOMPARE(StringTable::defined(id), expected);
             QCOMPARE(StringTable::defined(id + 1000), expected);
             QCOMPARE(!StringTable::text(id).isEmpty(), expected);
@@ -205,6 +206,23 @@ private slots:
         };
         for (const auto& [entry, answer, expected] : rows)
             QCOMPARE(TrackList::renamed(QString::fromLatin1(entry), QString::fromLatin1(answer)), expected);
+    }
+
+
+
+    // What the ErrorLog gives as the engine's last message.
+    void lastMessageLineOfTheEngine() {
+        const std::pair<QByteArray, QString> rows[] = {
+            {"Extracting\n[                ]\r[....\nExtraction Returned Error State\n",
+             "Extraction Returned Error State"},
+            {"Track 2\nCould Not Start Encoder x3enc.exe\r\n\r\n  \n", "Could Not Start Encoder x3enc.exe"},
+            {"[          ]\r[..........]", "[..........]"},
+            {"Name \x1b]0;title\x07 shown\n", "Name  ]0;title  shown"},
+            {"\xc3\xa9t\xc3\xa9\n", QString::fromUtf8("été")},
+            {"\n\r\n   \n", ""},
+            {"", ""},
+        };
+        for (const auto& [output, line] : rows) QCOMPARE(ProcessRunner::lastMessageLine(output), line);
     }
 
     void playlistWriteAndReload() {

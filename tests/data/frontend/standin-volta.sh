@@ -1,7 +1,8 @@
 #!/bin/sh
 # Stands in for volta in PLUMA's tests. Writes $STANDIN_BYTES bytes under
 # the name volta would give the track (or under the short name NN.ext when
-# $STANDIN_NAME is "short"), appends its arguments as one line to
+# $STANDIN_NAME is "short"; an empty file when $STANDIN_EMPTY is set),
+# appends its arguments as one line to
 # $STANDIN_RECORD, then sleeps $STANDIN_SLEEP seconds; with
 # $STANDIN_IGNORE_TERM set it ignores SIGTERM from the start.
 [ -n "$STANDIN_IGNORE_TERM" ] && trap '' TERM
@@ -20,7 +21,9 @@ name=$(printf '%s' "$base$number" | tr '\\' '/')$extension
 if [ "$STANDIN_NAME" = short ]; then
   name=MP3s/$number$extension
 fi
-if [ "${STANDIN_BYTES:-0}" -gt 0 ]; then
+if [ -n "$STANDIN_EMPTY" ]; then
+  : > "$name"
+elif [ "${STANDIN_BYTES:-0}" -gt 0 ]; then
   head -c "$STANDIN_BYTES" /dev/zero > "$name"
 fi
 printf '%s\n' "$*" >> "$STANDIN_RECORD"
