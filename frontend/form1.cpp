@@ -59,8 +59,16 @@ T* named(T* object, const char* name) {
     return object;
 }
 
+// Labels show names from the disc, the listing and the playlist: markup in
+// them is text, never a heading or a picture to load.
+template <typename T>
+T* plainLabel(T* label, const char* name) {
+    label->setTextFormat(Qt::PlainText);
+    return named(label, name);
+}
+
 QLabel* label(QWidget* parent, const char* name, const QString& caption = {}) {
-    return named(new QLabel(caption, parent), name);
+    return plainLabel(new QLabel(caption, parent), name);
 }
 
 void setBackground(QWidget* widget, const QColor& colour) {
@@ -232,8 +240,8 @@ void Form1::buildControls() {
     List1->setSelectionMode(QAbstractItemView::MultiSelection);
     List1->setMinimumSize(260, 240);
     Label11 = label(central, "Label11");
-    Label15 = named(new ClickLabel(QStringLiteral("Cliquez ici pour accéder aux fichiers encodés..."), central),
-                    "Label15");
+    Label15 = plainLabel(new ClickLabel(QStringLiteral("Cliquez ici pour accéder aux fichiers encodés..."), central),
+                         "Label15");
     Label15->setCursor(Qt::PointingHandCursor);
     Label14 = label(central, "Label14", QStringLiteral("Diagnostics"));
     Label10 = label(central, "Label10");
@@ -281,7 +289,7 @@ void Form1::buildControls() {
 
     picResource = label(central, "picResource");
     picResource->setPixmap(plumaIcon().pixmap(48, 48));
-    Label3 = named(new ClickLabel(QStringLiteral("PLUMA \u00b7 VOLTA"), central), "Label3");
+    Label3 = plainLabel(new ClickLabel(QStringLiteral("PLUMA \u00b7 VOLTA"), central), "Label3");
     Label3->setCursor(Qt::PointingHandCursor);
 
     Timer1 = named(new QTimer(this), "Timer1");

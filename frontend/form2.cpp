@@ -10,6 +10,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::FramelessWindow
     setObjectName(QStringLiteral("Form2"));
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setTextFormat(Qt::PlainText);
     Label1->setAlignment(Qt::AlignCenter);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 24, 24, 24);

@@ -27,6 +27,8 @@ namespace {
 ClickLabel* link(QWidget* parent, const char* name, const QString& text) {
     auto* label = new ClickLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
+    // The addresses hold the program's folder, which may hold anything.
+    label->setTextFormat(Qt::PlainText);
     label->setCursor(Qt::PointingHandCursor);
     return label;
 }
@@ -34,6 +36,7 @@ ClickLabel* link(QWidget* parent, const char* name, const QString& text) {
 QLabel* plain(QWidget* parent, const char* name, const QString& text = {}) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);
     return label;
 }
 

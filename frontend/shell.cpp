@@ -17,16 +17,20 @@ void DesktopShell::message(QWidget* owner, Icon icon, const QString& title, cons
         case Icon::Question: boxIcon = QMessageBox::Question; break;
     }
     QMessageBox box(boxIcon, title.isEmpty() ? QStringLiteral("PLUMA") : title, text, QMessageBox::Ok, owner);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
 bool DesktopShell::askYesNo(QWidget* owner, const QString& title, const QString& text) {
-    return QMessageBox::question(owner, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-           QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, owner);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 bool DesktopShell::askOkCancel(QWidget* owner, const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok | QMessageBox::Cancel, owner);
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;
 }

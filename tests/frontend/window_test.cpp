@@ -8,7 +8,9 @@
 #include "tests/frontend/frontendtests.h"
 #include "tests/frontend/recordingshell.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -17,6 +19,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -34,6 +37,12 @@ QStringList entries(const QListWidget* list) {
     QStringList texts;
     for (int i = 0; i < list->count(); ++i) texts << list->item(i)->text();
     return texts;
+}
+
+// What a label shows, as a screen reader reads it.
+QString shownText(QLabel* label) {
+    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(label);
+    return view ? view->text(QAccessible::Name) : QString();
 }
 
 QString captionOf(QObject* object, bool toolTip) {
@@ -376,6 +385,37 @@ private slots:
         QVERIFY(!form.DisqueDur->isChecked() && form.LecteurCD->isChecked());
         QCOMPARE(form.Timer1->interval(), 1971);
         QVERIFY(!form.Timer1->isActive());
+    }
+
+    // Names from the drive, the playlist and the engine are text: markup in
+    // them is neither a heading nor a picture to load.
+    void outsideTextIsShownAsPlainText() {
+        Bench bench;
+        bench.useListing(QStringLiteral("cdlist-markup.txt"));
+        Form1& form = bench.open();
+        const QString drive = QStringLiteral("<h1>BIG</h1><img src=\"pic.png\"> (MMC)");
+        QCOMPARE(form.Label10->text(), drive);
+        QCOMPARE(shownText(form.Label10), drive);
+
+        QVERIFY(QDir().mkpath(bench.output(QString())));
+        QFile playlist(bench.output(QStringLiteral("ListeMP3.M3u")));
+        QVERIFY(playlist.open(QIODevice::WriteOnly));
+        playlist.write("01-<b>Bold</b>.MP3\r\n");
+        playlist.close();
+        form.Command5->click();
+        form.List1->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+        QCOMPARE(shownText(form.Label11), QStringLiteral("01-<b>Bold</b> 00:14.00 Minutes"));
+
+        DesktopShell desktop;
+        QString boxText;
+        QTimer::singleShot(0, [&boxText] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            boxText = shownText(box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")));
+            box->accept();
+        });
+        desktop.message(&form, Shell::Icon::Exclamation, QStringLiteral("ATTENTION"), QStringLiteral("<h1>BIG</h1>\nx"));
+        QCOMPARE(boxText, QStringLiteral("<h1>BIG</h1>\nx"));
     }
 
     void closingIsRefusedDuringARunAndCleansUpOtherwise() {
