@@ -7,7 +7,23 @@
 namespace TrackList {
 
 namespace {
+
 const QString mp3 = QStringLiteral(".MP3");
+
+// A file name holds at most 255 bytes; an entry leaves room for the
+// longest extension (".flac") and the ".part" of a failed copy.
+constexpr qsizetype kEntryBytes = 255 - 10;
+
+}  // namespace
+
+QString fitted(const QString& entry) {
+    QString name = entry;
+    if (QFile::encodeName(name).size() <= kEntryBytes) return name;
+    while (QFile::encodeName(name).size() > kEntryBytes)
+        name.chop(name.size() > 1 && name.back().isLowSurrogate() ? 2 : 1);
+    // A blank left at the cut would end the file name.
+    while (name.size() > 3 && name.back().isSpace()) name.chop(1);
+    return name;
 }
 
 QString entryFor(int trackNumber) {
@@ -23,7 +39,7 @@ std::optional<QString> renamed(const QString& entry, const QString& answer) {
     QString name = answer.trimmed();
     if (name.isEmpty()) return std::nullopt;
     if (name.endsWith(mp3, Qt::CaseInsensitive)) name.chop(mp3.size());
-    return entry.left(2) + QLatin1Char('-') + name;
+    return fitted(entry.left(2) + QLatin1Char('-') + name);
 }
 
 QString playlistPath(const QString& outputFolder) {
@@ -49,7 +65,7 @@ std::optional<QStringList> readPlaylist(const QString& outputFolder) {
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     for (QString line : lines) {
         if (line.endsWith(mp3, Qt::CaseInsensitive)) line.chop(mp3.size());
-        entries << line;
+        entries << fitted(line);
     }
     return entries;
 }

@@ -13,14 +13,19 @@ QString entryFor(int trackNumber);  // 3 -> "03-Track", 12 -> "12-Track"
 // The name offered when renaming: the stem, or empty for the default stem.
 QString proposedName(const QString& entry);
 
-// The entry after renaming with `answer`; nothing when the answer is blank.
+// `entry` shortened, as the engine shortens its names, so that its file
+// name, even with an extension and ".part", fits the file system.
+QString fitted(const QString& entry);
+
+// The entry after renaming with `answer`, fitted; nothing when the answer
+// is blank.
 std::optional<QString> renamed(const QString& entry, const QString& answer);
 
 // The playlist "ListeMP3.M3u" in the output folder: one line per entry plus
 // ".MP3", CRLF. An empty list leaves an existing playlist alone.
 QString playlistPath(const QString& outputFolder);
 int writePlaylist(const QString& outputFolder, const QStringList& entries);
-// Nothing when the playlist cannot be read.
+// Nothing when the playlist cannot be read; the entries are fitted.
 std::optional<QStringList> readPlaylist(const QString& outputFolder);
 
 // The extension of an encoded file after the "Format_Audio" setting.

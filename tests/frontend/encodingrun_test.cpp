@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "frontend/encodingrun.h"
+#include "frontend/tracklist.h"
 #include "tests/frontend/fakerunwindow.h"
 #include "tests/support/runvolta.h"
 
@@ -249,6 +250,16 @@ TEST_F(EncodingRunTest, WithoutTheLogTheBoxSaysHowToKeepIt) {
     run();
     ASSERT_EQ(window.messages.size(), 1);
     EXPECT_EQ(window.messages[0].text, "string 1067" "1\n" "string 1069");
+}
+
+TEST_F(EncodingRunTest, ANameCutToFitStillGetsItsFile) {
+    const QString name = QString(300, QChar(0x00e9));
+    const std::optional<QString> entry = TrackList::renamed(QStringLiteral("06-Track"), name);
+    ASSERT_TRUE(entry);
+    window.entries = window.selected = {*entry};
+    run();
+    EXPECT_EQ(QFileInfo(output(*entry + ".mp3")).size(), 10);
+    EXPECT_TRUE(window.messages.isEmpty());
 }
 
 TEST_F(EncodingRunTest, NoLogWithoutDebug) {

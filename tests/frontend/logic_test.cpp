@@ -208,7 +208,38 @@ private slots:
             QCOMPARE(TrackList::renamed(QString::fromLatin1(entry), QString::fromLatin1(answer)), expected);
     }
 
+    // A name past what a file name holds is cut where it is entered, on a
+    // character boundary, with room left for the extension and ".part".
+    void longNamesAreCutToFitAFileName() {
+        const QString musical = QString::fromUcs4(U"\U0001D11E");  // four bytes, two UTF-16 units
+        const std::pair<QString, int> rows[] = {
+            {QString(300, QLatin1Char('a')), 245},
+            {QString(300, QChar(0x00e9)), 245},        // two bytes each: 3 + 121 * 2
+            {QString(300, QChar(0x20ac)), 243},        // three bytes each: 3 + 80 * 3
+            {musical.repeated(100), 243},              // 3 + 60 * 4
+            {QString(240, QLatin1Char('b')) + QStringLiteral("      x"), 243},  // no blank left at the cut
+            {QString(242, QLatin1Char('c')), 245},     // fits exactly
+        };
+        for (const auto& [name, bytes] : rows) {
+            const std::optional<QString> entry = TrackList::renamed(QStringLiteral("07-Track"), name);
+            QVERIFY(entry);
+            QCOMPARE(entry->toUtf8().size(), bytes);
+            QVERIFY(QString(QStringLiteral("07-") + name).startsWith(*entry));
+            QVERIFY(QStringView(*entry).isValidUtf16());
+            QVERIFY(entry->toUtf8().size() + QByteArray(".flac.part").size() <= 255);
+        }
+        QCOMPARE(TrackList::renamed(QStringLiteral("07-Track"), QStringLiteral("Short")), QStringLiteral("07-Short"));
 
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("MP3s"));
+        QVERIFY(QDir().mkpath(out));
+        QVERIFY(writeFile(TrackList::playlistPath(out), "08-" + QByteArray(400, 'z') + ".MP3\r\n09-Short.MP3\r\n"));
+        const std::optional<QStringList> reloaded = TrackList::readPlaylist(out);
+        QVERIFY(reloaded);
+        QCOMPARE(reloaded->size(), 2);
+        QCOMPARE(reloaded->at(0), QStringLiteral("08-") + QString(242, QLatin1Char('z')));
+        QCOMPARE(reloaded->at(1), QStringLiteral("09-Short"));
+    }
 
     // What the ErrorLog gives as the engine's last message.
     void lastMessageLineOfTheEngine() {
