@@ -189,9 +189,9 @@ EncodingRun::TrackEnd EncodingRun::runTrack(const QString& entry) {
         // What a stopped track wrote stays under the final name.
         QDir out(outputFolder_);
         if (out.exists(names.shortName) && names.shortName != names.finalName)
-            moveToFinalName(names.shortName, names.finalName);
+            moveTo(names.shortName, names.finalName);
         if (out.exists(names.engineName) && names.engineName != names.finalName)
-            moveToFinalName(names.engineName, names.finalName);
+            moveTo(names.engineName, names.finalName);
         log(QStringLiteral("Command2Button(Fin encodage): STOPPED BY USER :: Action : KILL "
                            "MAPOLDMP$  :: List1.Tag = Encodage STOP // Durée encodage :: ") +
             trackTime);
@@ -243,7 +243,7 @@ QString EncodingRun::finishTrack(const TrackFileNames& names, int exitCode, cons
         failure = QStringLiteral("code de sortie 0 // aucun fichier produit");
     } else if (QFileInfo(out.filePath(written)).size() == 0) {
         failure = QStringLiteral("code de sortie 0 // fichier vide");
-    } else if (written != names.finalName && moveToFinalName(written, names.finalName) != 0) {
+    } else if (written != names.finalName && moveTo(written, names.finalName) != 0) {
         failure = QStringLiteral("code de sortie 0 // renommage impossible");
     }
     if (!failure.isEmpty()) keepPartial(names);
@@ -252,13 +252,10 @@ QString EncodingRun::finishTrack(const TrackFileNames& names, int exitCode, cons
 
 void EncodingRun::keepPartial(const TrackFileNames& names) {
     QDir out(outputFolder_);
-    const QString partial = names.finalName + kPartial;
     for (const QString& candidate :
          {names.engineName + kPartial, names.engineName, names.shortName + kPartial, names.shortName}) {
         if (!out.exists(candidate)) continue;
-        removeIfPresent(partial);
-        if (!out.rename(candidate, partial))
-            logError(QStringLiteral("Cannot rename ") + candidate + QStringLiteral(" to ") + partial);
+        moveTo(candidate, names.finalName + kPartial);
         return;
     }
 }
@@ -285,14 +282,14 @@ void EncodingRun::failNotFound() {
                         QStringLiteral("VOLTA.EXE non trouvé ou non déclaré dans le PATH !"));
 }
 
-int EncodingRun::moveToFinalName(const QString& from, const QString& finalName) {
+int EncodingRun::moveTo(const QString& from, const QString& to) {
     QDir out(outputFolder_);
-    if (out.exists(finalName)) {
+    if (out.exists(to)) {
         logError(QStringLiteral("File already exists"));
-        out.remove(finalName);
+        out.remove(to);
     }
-    if (out.rename(from, finalName)) return 0;
-    logError(QStringLiteral("Cannot rename ") + from + QStringLiteral(" to ") + finalName);
+    if (out.rename(from, to)) return 0;
+    logError(QStringLiteral("Cannot rename ") + from + QStringLiteral(" to ") + to);
     return 1;
 }
 

@@ -36,7 +36,8 @@ private:
     // A failed track's file goes to the final name plus ".part".
     void keepPartial(const TrackFileNames& names);
     void reportFailures();
-    int moveToFinalName(const QString& from, const QString& finalName);
+    // Within the output folder, replacing what is in the way.
+    int moveTo(const QString& from, const QString& to);
     void removeIfPresent(const QString& name);
     void showIdle();
     void failNotFound();
