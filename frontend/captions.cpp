@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr std::array<CaptionTarget, 40> targets{{
+constexpr std::array<CaptionTarget, 41> targets{{
     {"Label8", false, 1000},     {"Label8", true, 1001},     {"Label2", false, 1007},
     {"Label2", true, 1008},      {"Label7", false, 1011},    {"Command2", false, 1002},
     {"Command2", true, 1003},    {"Command5", false, 1006},  {"Command3", false, 1009},
@@ -18,7 +18,7 @@ constexpr std::array<CaptionTarget, 40> targets{{
     {"Frame1", false, 1056},     {"Text1", true, 1057},      {"Text2", true, 1057},
     {"Text3", true, 1057},       {"DesactiveCD_EJECT", false, 1060}, {"lisez", false, 1062},
     {"Langue", false, 1063},     {"audio", false, 1064},     {"Label15", false, 1065},
-    {"Maj2", false, 1066},
+    {"Maj2", false, 1066},       {"Historique", false, 1070},
 }};
 
 }  // namespace

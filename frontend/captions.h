@@ -6,7 +6,7 @@
 struct CaptionTarget {
     const char* objectName;
     bool toolTip;  // else the caption
-    int baseId;    // 1000-1066
+    int baseId;    // 1000 + k
 };
 
 std::span<const CaptionTarget> mainWindowCaptions();

@@ -195,6 +195,7 @@ void Form1::buildMenus() {
     EnvoiMail = addItem(Aide, "EnvoiMail", QStringLiteral("Mail à l'auteur..."));
     lisez = addItem(Aide, "lisez", QStringLiteral("Lisez-moi"));
     Faq = addItem(Aide, "Faq", QStringLiteral("FAQ"));
+    Historique = addItem(Aide, "Historique", QStringLiteral("Historique"));
     Maj2 = addItem(Aide, "Maj2", QStringLiteral("Maj de PLUMA"));
     Apropos = addItem(Aide, "Apropos", QStringLiteral("&A propos de..."));
 
@@ -222,8 +223,9 @@ void Form1::buildMenus() {
     connect(LecteurCD, &QAction::triggered, this, [this] { sourceClick(LecteurCD); });
     connect(DisqueDur, &QAction::triggered, this, [this] { sourceClick(DisqueDur); });
     connect(EnvoiMail, &QAction::triggered, this, &Form1::sendMail);
-    connect(lisez, &QAction::triggered, this, [this] { openInProgramFolder(QStringLiteral("Lisezmoi.txt")); });
-    connect(Faq, &QAction::triggered, this, [this] { openInProgramFolder(QStringLiteral("Historique.txt")); });
+    connect(lisez, &QAction::triggered, this, [this] { openDocument(Links::Document::Readme); });
+    connect(Faq, &QAction::triggered, this, [this] { openDocument(Links::Document::Faq); });
+    connect(Historique, &QAction::triggered, this, [this] { openDocument(Links::Document::History); });
     connect(Maj2, &QAction::triggered, this, [this] { desktop->open(Links::updatePage(context.executableFolder)); });
     connect(Apropos, &QAction::triggered, this, [this] {
         frmAbout about(*desktop, context.executableFolder, languageOffset(), this);
@@ -712,9 +714,9 @@ void Form1::sourceClick(QAction* chosen) {
                          QStringLiteral("Pas encore implémenté, mais j'ai le code ;-)"));
 }
 
-void Form1::openInProgramFolder(const QString& fileName) {
-    const QString path = QDir(context.programFolder).filePath(fileName);
-    if (QFile::exists(path)) desktop->open(QUrl::fromLocalFile(path));
+void Form1::openDocument(Links::Document which) {
+    const QString path = Links::documentPath(context.executableFolder, which, languageOffset());
+    if (!path.isEmpty()) desktop->open(QUrl::fromLocalFile(path));
 }
 
 void Form1::sendMail() {

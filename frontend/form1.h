@@ -2,6 +2,7 @@
 
 #include "frontend/cdlisting.h"
 #include "frontend/desktopsession.h"
+#include "frontend/links.h"
 #include "frontend/processrunner.h"
 #include "frontend/shell.h"
 
@@ -108,7 +109,7 @@ private:
     void ejectClick();
     void debugClick();
     void sourceClick(QAction* chosen);
-    void openInProgramFolder(const QString& fileName);
+    void openDocument(Links::Document which);
     void sendMail();
     void collapse(QWidget* window);
     void closeWhenIdle();
@@ -191,6 +192,7 @@ public:
     QAction* EnvoiMail = nullptr;
     QAction* lisez = nullptr;
     QAction* Faq = nullptr;
+    QAction* Historique = nullptr;
     QAction* Maj2 = nullptr;
     QAction* Apropos = nullptr;
     // The bit-rate items in menu order (Comp320 ... Comp64).

@@ -31,6 +31,27 @@ QUrl updatePage(const QString& executableFolder) {
     return withFragment(readme(executableFolder), QStringLiteral("commands"));
 }
 
+QString documentPath(const QString& executableFolder, Document which, int languageOffset) {
+    struct Names {
+        const char* french;
+        const char* english;
+    };
+    static constexpr Names names[] = {
+        {"Lisezmoi.txt", "Readme.txt"},
+        {"FAQ-fr.txt", "FAQ-en.txt"},
+        {"Historique.txt", "History.txt"},
+    };
+    const Names& document = names[static_cast<int>(which)];
+    const bool english = languageOffset != 0;
+    const QDir dir(executableFolder);
+    for (const char* name : {english ? document.english : document.french, english ? document.french : document.english})
+        for (const QString& folder : {QStringLiteral("."), QStringLiteral("../share/doc/pluma")}) {
+            const QFileInfo file(dir.filePath(folder + QLatin1Char('/') + QLatin1String(name)));
+            if (file.isFile()) return file.canonicalFilePath();
+        }
+    return {};
+}
+
 QString authorMail() { return QStringLiteral("pluma@localhost"); }
 
 QString secondAuthorMail() { return QStringLiteral("volta@localhost"); }

@@ -13,6 +13,14 @@ QUrl readme(const QString& executableFolder);
 QUrl drivePermissions(const QString& executableFolder);
 QUrl authorPage(const QString& executableFolder);
 QUrl updatePage(const QString& executableFolder);
+// The documents of the Infos menu.
+enum class Document { Readme, Faq, History };
+// The document in the language `languageOffset` (0 French, 1000 English),
+// beside the program (the build tree, a copy in the user's home) or where
+// the installation puts it; the other language's when this one is
+// missing; empty when neither is there.
+QString documentPath(const QString& executableFolder, Document which, int languageOffset);
+
 QString authorMail();
 QString secondAuthorMail();
 

@@ -7,6 +7,7 @@
 #include "tests/frontend/frontendtests.h"
 #include "tests/frontend/recordingshell.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -43,6 +44,32 @@ int runPluma(const QStringList& arguments, const QString& folder) {
     return pluma.exitStatus() == QProcess::NormalExit ? pluma.exitCode() : -1;
 }
 
+QString demoSheet() { return QDir(QStringLiteral(VOLTA_DEMO_DIR)).filePath(QStringLiteral("demo.cue")); }
+
+// A window in a scratch folder with fresh settings that leave the tray
+// alone, a recording desktop and the demo disc in a virtual drive.
+class DemoWindow {
+public:
+    // `programs`: where the window takes its program to stand, the scratch
+    // folder when empty.
+    explicit DemoWindow(const QString& engine = QStringLiteral(VOLTA_BINARY), const QString& programs = {}) {
+        settings.clearAll();
+        settings.setValue(SettingKey::Eject, QStringLiteral("0"));
+        auto recorder = std::make_unique<RecordingShell>();
+        shell = recorder.get();
+        form = std::make_unique<Form1>(
+            settings, PlumaContext{programs.isEmpty() ? folder.path() : programs, folder.path(), engine, {}},
+            std::move(recorder));
+        qputenv("VOLTA_IMAGES", demoSheet().toLocal8Bit());
+    }
+    ~DemoWindow() { qunsetenv("VOLTA_IMAGES"); }
+
+    PlumaSettings settings{false};
+    QTemporaryDir folder;
+    RecordingShell* shell = nullptr;
+    std::unique_ptr<Form1> form;
+};
+
 }  // namespace
 
 class EndToEndTest : public QObject {
@@ -50,20 +77,12 @@ class EndToEndTest : public QObject {
 
 private slots:
     void detectionListsTheDemoDisc() {
-        PlumaSettings settings(false);
-        settings.clearAll();
-        settings.setValue(SettingKey::Eject, QStringLiteral("0"));
-        QTemporaryDir folder;
-        qputenv("VOLTA_IMAGES", QDir(QStringLiteral(VOLTA_DEMO_DIR)).filePath(QStringLiteral("demo.cue")).toLocal8Bit());
-        auto shell = std::make_unique<RecordingShell>();
-        RecordingShell& boxes = *shell;
-        Form1 form(settings, PlumaContext{folder.path(), folder.path(), QStringLiteral(VOLTA_BINARY), {}},
-                   std::move(shell));
+        DemoWindow window;
+        Form1& form = *window.form;
         form.load();
-        qunsetenv("VOLTA_IMAGES");
         QCOMPARE(entries(form.List1), (QStringList{"01-Track", "02-Track", "03-Track", "04-Track"}));
         QCOMPARE(form.Label10->text(), QStringLiteral("VOLTA   VIRTUAL CD-ROM   (MMC)"));
-        QVERIFY(boxes.messages.empty());
+        QVERIFY(window.shell->messages.empty());
         form.List1->setCurrentRow(3, QItemSelectionModel::ClearAndSelect);
         QCOMPARE(form.Label11->text(), QStringLiteral("04-Track 00:18.00 Minutes"));
     }
@@ -85,16 +104,10 @@ private slots:
     // The end of the session after a copy whose end sound has played: SDL
     // holds the audio device, yet SIGTERM closes PLUMA as its Quit item does.
     void terminationSignalAfterACopyClosesTheWindow() {
-        PlumaSettings settings(false);
-        settings.clearAll();
-        settings.setValue(SettingKey::Eject, QStringLiteral("0"));
-        settings.setValue(SettingKey::FormatAudio, QStringLiteral("WAV"));
-        QTemporaryDir folder;
-        qputenv("VOLTA_IMAGES", QDir(QStringLiteral(VOLTA_DEMO_DIR)).filePath(QStringLiteral("demo.cue")).toLocal8Bit());
-        auto shell = std::make_unique<RecordingShell>();
-        RecordingShell& boxes = *shell;
-        Form1 form(settings, PlumaContext{folder.path(), folder.path(), QStringLiteral(VOLTA_BINARY), {}},
-                   std::move(shell));
+        DemoWindow window;
+        window.settings.setValue(SettingKey::FormatAudio, QStringLiteral("WAV"));
+        Form1& form = *window.form;
+        const std::vector<RecordingShell::Message>& boxes = window.shell->messages;
         QuitSignals quitSignals([&form] { form.endSession(); });
         QCOMPARE(quitSignals.install(), 0);
         form.load();
@@ -102,9 +115,8 @@ private slots:
         QCOMPARE(form.List1->count(), 4);
         form.List1->item(3)->setSelected(true);
         form.Command2->click();
-        qunsetenv("VOLTA_IMAGES");
         QVERIFY(QFileInfo(form.outputFolder() + QStringLiteral("/04-Track.wav")).size() > 0);
-        QVERIFY(boxes.messages.empty());
+        QVERIFY(boxes.empty());
         QVERIFY(SDL_WasInit(SDL_INIT_AUDIO) != 0);
         QVERIFY(QFile::exists(form.cdListPath()));
 
@@ -112,7 +124,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!form.isVisible(), 10000);
         QCOMPARE(form.windowTitle(), QStringLiteral("Bye bye ;-)"));
         QVERIFY(!QFile::exists(form.cdListPath()));
-        QVERIFY(boxes.messages.empty());
+        QVERIFY(boxes.empty());
     }
 
     // The program itself: a termination signal ends it through its closing
@@ -125,8 +137,7 @@ private slots:
         QVERIFY(QFile::link(QStringLiteral(VOLTA_BINARY), folder.filePath(QStringLiteral("volta"))));
         QProcess program;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("VOLTA_IMAGES"),
-                           QDir(QStringLiteral(VOLTA_DEMO_DIR)).filePath(QStringLiteral("demo.cue")));
+        environment.insert(QStringLiteral("VOLTA_IMAGES"), demoSheet());
         program.setProcessEnvironment(environment);
         program.setWorkingDirectory(folder.path());
         program.start(pluma, {});
@@ -141,6 +152,44 @@ private slots:
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
         QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("CdList"))));
+    }
+
+    // Each Infos document opens in both languages, from the build tree and
+    // from an installation.
+    void infosDocumentsOpenInBothLanguages() {
+        QTemporaryDir prefix;
+        QProcess install;
+        install.start(QStringLiteral(CMAKE_COMMAND),
+                      {QStringLiteral("--install"), QStringLiteral(PLUMA_BUILD_DIR), QStringLiteral("--prefix"), prefix.path()});
+        QVERIFY(install.waitForFinished(60000));
+        QCOMPARE(install.exitCode(), 0);
+        const QString built = QFileInfo(QStringLiteral(PLUMA_BINARY)).absolutePath();
+        const QString installedDocuments = QDir(prefix.path()).filePath(QStringLiteral("share/doc/pluma"));
+        for (const auto& [programs, documents] :
+             {std::pair{built, built}, std::pair{prefix.filePath(QStringLiteral("bin")), installedDocuments}}) {
+            DemoWindow window(QString(), programs);
+            Form1& form = *window.form;
+            form.load();
+            const std::vector<QUrl>& opened = window.shell->opened;
+            const std::pair<QAction*, QStringList> languages[] = {
+                {form.France, {"LISEZ-MOI", QString::fromUtf8("Questions fréquentes"), "Historique"}},
+                {form.Anglais, {"README", "Frequently asked questions", "History"}},
+            };
+            for (const auto& [language, titles] : languages) {
+                language->trigger();
+                QAction* const items[] = {form.lisez, form.Faq, form.Historique};
+                for (int i = 0; i < 3; ++i) {
+                    const size_t before = opened.size();
+                    items[i]->trigger();
+                    QCOMPARE(opened.size(), before + 1);
+                    const QString file = opened.back().toLocalFile();
+                    QCOMPARE(QFileInfo(file).absolutePath(), QFileInfo(documents).canonicalFilePath());
+                    QFile document(file);
+                    QVERIFY2(document.open(QIODevice::ReadOnly), qPrintable(file));
+                    QCOMPARE(QString::fromUtf8(document.readLine()).trimmed(), "PLUMA - " + titles[i]);
+                }
+            }
+        }
     }
 
     void aSecondInstanceEndsAtOnce() {
