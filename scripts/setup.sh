@@ -13,6 +13,7 @@ packages=(
   libflac-dev libopusenc-dev libopus-dev flac opus-tools
   qt6-base-dev qt6-base-dev-tools libgl-dev
   ffmpeg lame xvfb x11-utils xauth
+  mandoc man-db
 )
 
 missing=()
