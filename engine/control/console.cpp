@@ -65,6 +65,55 @@ bool enterKeyMode() {
     return true;
 }
 
+constexpr int kEscape = 27;
+
+// A terminal sends the bytes of one key together, so a key's sequence has
+// ended, and an ESC stands alone, when nothing follows within this time.
+constexpr int kSequenceGapMs = 50;
+
+int readByteWithin(int timeoutMs) {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (poll(&input, 1, timeoutMs) <= 0 || (input.revents & POLLNVAL)) return -1;
+    unsigned char byte = 0;
+    if (read(STDIN_FILENO, &byte, 1) != 1) return -1;
+    return byte;
+}
+
+// The rest of a sequence that began with ESC and `introducer`: CSI
+// (arrows, editing and function keys: parameters, then one final byte),
+// SS3 (F1-F4 and the keypad: one byte) or the Linux console's F1-F5
+// ("[[" and a letter). Alt with a key sends ESC and the key alone.
+void swallowSequence(int introducer) {
+    if (introducer == 'O') {
+        readByteWithin(kSequenceGapMs);
+        return;
+    }
+    if (introducer != '[') return;
+    int byte = readByteWithin(kSequenceGapMs);
+    if (byte == '[') {
+        readByteWithin(kSequenceGapMs);
+        return;
+    }
+    while (byte >= 0x20 && byte < 0x40) byte = readByteWithin(kSequenceGapMs);
+}
+
+// After an ESC byte from a terminal: ESC itself when nothing follows, else
+// a whole key sequence, read and swallowed.
+int readEscapeKey() {
+    int next = readByteWithin(kSequenceGapMs);
+    if (next < 0) return kEscape;
+    // Some terminals send Alt with an arrow as ESC and the arrow's sequence;
+    // ESC twice in a row is two presses of ESC.
+    if (next == kEscape) {
+        int introducer = readByteWithin(kSequenceGapMs);
+        if (introducer < 0) return kEscape;
+        swallowSequence(introducer);
+        return -1;
+    }
+    swallowSequence(next);
+    return -1;
+}
+
 }  // namespace
 
 void initConsole() { installRestoreHooks(); }
@@ -72,12 +121,11 @@ void initConsole() { installRestoreHooks(); }
 void setTerminationCleanup(void (*cleanup)()) { terminationCleanup = cleanup; }
 
 int pollKey() {
-    if (isatty(STDIN_FILENO) && !enterKeyMode()) return -1;
-    pollfd input{STDIN_FILENO, POLLIN, 0};
-    if (poll(&input, 1, 0) <= 0 || (input.revents & POLLNVAL)) return -1;
-    unsigned char key = 0;
-    if (read(STDIN_FILENO, &key, 1) != 1) return -1;
-    return key;
+    bool terminal = isatty(STDIN_FILENO);
+    if (terminal && !enterKeyMode()) return -1;
+    int key = readByteWithin(0);
+    if (!terminal || key != kEscape) return key;
+    return readEscapeKey();
 }
 
 void setConsoleTitle(const char* text) {

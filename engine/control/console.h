@@ -10,9 +10,11 @@ void initConsole();
 // async-signal-safe calls.
 void setTerminationCleanup(void (*cleanup)());
 
-// The next key, or -1 when none is waiting; never blocks. On a terminal the
-// key is read without echo; from a pipe or file each byte is a key (27 is
-// ESC) and the end of the input means no key.
+// The next key, or -1 when none is waiting; never blocks for long. On a
+// terminal the key is read without echo, and the keys that send a sequence
+// beginning with ESC (arrows, function keys, Alt with a key) are read whole
+// and give -1: only ESC on its own is 27. From a pipe or file each byte is
+// a key (27 is ESC) and the end of the input means no key.
 int pollKey();
 
 // Sets the terminal window title; does nothing unless standard output is a
