@@ -24,6 +24,7 @@
 #include "engine/net/protocol.h"
 #include "engine/net/remotedrive.h"
 #include "engine/output/acmformats.h"
+#include "engine/output/bitrates.h"
 #include "engine/output/externalencoder.h"
 #include "engine/output/waveformat.h"
 
@@ -65,7 +66,12 @@ int readOptions(int argc, char** argv) {
         int code = applyParse(parseEnvironmentString());
         if (code != kContinue) return code;
     }
-    return applyParse(parseArguments(argc, argv));
+    int code = applyParse(parseArguments(argc, argv));
+    if (code != kContinue) return code;
+    // The rate may come from a switch of another encoder than the one chosen.
+    int kbps = options.bitrate / 1000;
+    if (bitrateWorks(options.encoder, kbps)) return kContinue;
+    return reportFatal(kExitCommandLine, bitrateRefusal(options.encoder, std::to_string(kbps)).c_str());
 }
 
 void printModeMessage() {

@@ -3,6 +3,7 @@
 #include "engine/control/exitcodes.h"
 #include "engine/drive/drivefamily.h"
 #include "engine/drive/readoffset.h"
+#include "engine/output/bitrates.h"
 
 #include <strings.h>
 
@@ -221,18 +222,29 @@ ValuePieces splitAtCommas(const char* value) {
 // overflowing.
 int kilo(int value) { return static_cast<int>(static_cast<unsigned>(value) * 1000u); }
 
+// A TCP port in decimal; anything else, or a number outside the ports,
+// stops the run before it connects or listens anywhere.
+int parsePort(const std::string& text, ParseResult& result) {
+    char* end = nullptr;
+    long port = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])) || *end != '\0' || port < 1 || port > 65535)
+        return stopWith(result, kExitCommandLine, "Port " + text + " does not work: use 1 to 65535");
+    options.serverPort = static_cast<int>(port);
+    return 0;
+}
+
 int parseClient(const char* value, ParseResult& result) {
     ValuePieces pieces = splitAtCommas(value);
     if (pieces.first.empty()) return stopWith(result, kExitMissingName, "No Distributed Server Address");
     if (copyText(options.serverName, sizeof options.serverName, pieces.first.c_str()) != 0)
         return stopWith(result, kExitMissingName, tooLong("Distributed Server Address", kTextCapacity));
-    if (pieces.second) options.serverPort = std::atoi(pieces.second);
+    if (pieces.second && parsePort(std::string(pieces.second, pieces.secondLength), result) != 0) return 1;
     options.globalMode = DistributedClient;
     return 0;
 }
 
-int parseServer(const char* value) {
-    if (*value) options.serverPort = std::atoi(value);
+int parseServer(const char* value, ParseResult& result) {
+    if (*value && parsePort(value, result) != 0) return 1;
     options.globalMode = DistributedServer;
     return 0;
 }
@@ -355,7 +367,13 @@ int parseEncoder(char subLetter, const char* value, ParseResult& result) {
     } else {
         return stopWith(result, kExitCommandLine, "Unknown encoder option: " + letterText(subLetter));
     }
-    if (*value) options.bitrate = kilo(std::atoi(value));
+    if (*value) {
+        // A rate too large for the field would wrap round to another one.
+        long long kbps = std::strtoll(value, nullptr, 10);
+        if ((kbps < 0 || kbps > kLargestKbps) && !bitrateWorks(options.encoder, kbps))
+            return stopWith(result, kExitCommandLine, bitrateRefusal(options.encoder, value));
+        options.bitrate = kilo(std::atoi(value));
+    }
     return 0;
 }
 
@@ -547,7 +565,7 @@ int parseOption(const char* argument, ParseResult& result) {
         case '\'':
             return parseClient(value, result);
         case '`':
-            return parseServer(value);
+            return parseServer(value, result);
         case '*':
             return parseFileSpec(value, result);
         case '+':

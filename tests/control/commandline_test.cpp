@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "tests/support/discimage.h"
 #include "tests/support/runvolta.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -260,6 +264,47 @@ TEST(CommandLine, OverlongValuesAreRejected) {
     std::vector<std::string> args{"disc"};
     for (int i = 0; i < 129; ++i) args.push_back("1");
     expectRun({args, "Too many list items (at most 128)\n", 1});
+}
+
+// Numbers that no encoder or port can use stop the run before the drive,
+// the network or a file is touched; the rates at the edges still rip.
+TEST(CommandLine, OutOfRangeNumbersAreRefusedFirst) {
+    TempDir dir;
+    DiscImage image(dir.path(), audioDisc({30}));
+    RunOptions run;
+    run.cwd = dir.path() + "/out";
+    fs::create_directory(run.cwd);
+    run.env = {{"VOLTA_IMAGES", image.imagesEntry()}};
+    const std::string mp3Rates = "use 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256 or 320\n";
+    std::vector<Expectation> refused = {
+        {{"/eb100"}, "Bit rate 100 kbps does not work with /eb: " + mp3Rates, 1},
+        {{"/eb0"}, "Bit rate 0 kbps does not work with /eb: " + mp3Rates, 1},
+        {{"/ebx"}, "Bit rate 0 kbps does not work with /eb: " + mp3Rates, 1},
+        {{"/eb-128"}, "Bit rate -128 kbps does not work with /eb: " + mp3Rates, 1},
+        {{"/ew8"}, "Bit rate 8 kbps does not work with /ew: use 24 to 320\n", 1},
+        {{"/ew99999"}, "Bit rate 99999 kbps does not work with /ew: use 24 to 320\n", 1},
+        {{"/ew4294999"}, "Bit rate 4294999 kbps does not work with /ew: use 24 to 320\n", 1},
+        {{"/eb99999999999999999999"}, "Bit rate 99999999999999999999 kbps does not work with /eb: " + mp3Rates, 1},
+        // A rate given for one encoder is checked against the one chosen last.
+        {{"/ew24", "/eb"}, "Bit rate 24 kbps does not work with /eb: " + mp3Rates, 1},
+        {{"/'localhost,85534"}, "Port 85534 does not work: use 1 to 65535\n", 1},
+        {{"/'localhost,0"}, "Port 0 does not work: use 1 to 65535\n", 1},
+        {{"/'localhost,99x"}, "Port 99x does not work: use 1 to 65535\n", 1},
+        {{"/`65536"}, "Port 65536 does not work: use 1 to 65535\n", 1},
+        {{"/`0"}, "Port 0 does not work: use 1 to 65535\n", 1},
+        {{"/`-1"}, "Port -1 does not work: use 1 to 65535\n", 1},
+    };
+    for (Expectation& e : refused) {
+        e.args.insert(e.args.end(), {"disc", "1"});
+        expectRun(e, run);
+        EXPECT_TRUE(fs::is_empty(run.cwd)) << e.args[0];
+    }
+    for (const char* rate : {"/eb32", "/eb320", "/ew24", "/ew320"}) {
+        RunResult r = runVolta({rate, "disc", "1"}, run);
+        EXPECT_EQ(r.exitCode, 0) << rate << r.output;
+    }
+    EXPECT_TRUE(fs::exists(run.cwd + "/disc01.mp3"));
+    EXPECT_TRUE(fs::exists(run.cwd + "/disc01.wma"));
 }
 
 TEST(CommandLine, ProgressCharacterMessage) {

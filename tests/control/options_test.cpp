@@ -465,8 +465,10 @@ TEST_F(OptionsTest, ListCapacities) {
 }
 
 TEST_F(OptionsTest, HugeNumbersDoNotOverflow) {
-    expectAccepted(parse({"/eb99999999999", "disc", "99999999999:-99999999999"}));
-    EXPECT_EQ(static_cast<int>(options.encoder), 1);
+    expectRejected(parse({"/eb99999999999"}), 1,
+                   "Bit rate 99999999999 kbps does not work with /eb: use 32, 40, 48, 56, 64, 80, 96, 112, 128, "
+                   "160, 192, 224, 256 or 320");
+    expectAccepted(parse({"disc", "99999999999:-99999999999"}));
     EXPECT_EQ(options.jobs[0].first, 2147483647);
     EXPECT_EQ(options.jobs[0].last, -2147483647 - 1);
 }

@@ -136,12 +136,13 @@ TEST_F(EncoderOutputTest, ReprocessedWavFilesBecomeMp3Files) {
     EXPECT_GE(bestMatch(pcmSamples(samples), decoded, 2, 0).correlation, 0.98);
 }
 
-// What the codec refuses, a file that cannot be created and a disk that
-// fills up all end the run with exit code 7 and leave no file behind.
+// A file that cannot be created and a disk that fills up both end the run
+// with exit code 7 and leave no file behind. (Rates the encoders refuse
+// never get this far: the command line refuses them.)
 TEST_F(EncoderOutputTest, FailuresLeaveNoFileClaimingToBeComplete) {
     const std::vector<std::string> refused[] = {
-        {"/ew8", "out", "1"}, {"/ew0", "out", "1"}, {"/eb100", "out", "1"}, {"/eb0", "out", "1"},
-        {"/eb", "no\\such\\dir", "1"}, {"/ew", "no\\such\\dir", "1"},
+        {"/eb", "no\\such\\dir", "1"},
+        {"/ew", "no\\such\\dir", "1"},
     };
     for (const auto& args : refused) {
         SCOPED_TRACE(args[0] + " " + args[1]);

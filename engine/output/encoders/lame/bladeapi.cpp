@@ -1,5 +1,7 @@
 #include "engine/output/encoders/lame/bladeapi.h"
 
+#include "engine/output/bitrates.h"
+
 #include <lame/lame.h>
 
 #include <algorithm>
@@ -22,9 +24,6 @@ namespace {
 
 constexpr uint32_t kFrameSamples = 1152;  // per channel, MPEG-1 Layer III
 
-// The MPEG-1 Layer III bit rates: any other would be replaced by a near
-// one, and the file would not have the rate that was asked for.
-constexpr uint16_t kBitratesKbps[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
 constexpr uint32_t kSampleRates[] = {32000, 44100, 48000};
 
 // What lame_encode_buffer may produce from `samples` per channel at most.
@@ -36,7 +35,7 @@ bool validConfig(const BeConfig& config) {
     // Copies: std::find binds a reference, and the packed fields are unaligned.
     const uint16_t bitrate = config.bitrateKbps;
     const uint32_t rate = config.sampleRate;
-    return std::find(std::begin(kBitratesKbps), std::end(kBitratesKbps), bitrate) != std::end(kBitratesKbps) &&
+    return std::find(std::begin(kMp3BitratesKbps), std::end(kMp3BitratesKbps), bitrate) != std::end(kMp3BitratesKbps) &&
            std::find(std::begin(kSampleRates), std::end(kSampleRates), rate) != std::end(kSampleRates) &&
            (config.mode == BE_MP3_MODE_STEREO || config.mode == BE_MP3_MODE_MONO);
 }
@@ -122,8 +121,10 @@ void beVersion(BeVersion* version) {
 
 uint32_t beInfoFrame(BeStream stream, uint8_t* output, uint32_t capacity, uint32_t* outputBytes) {
     if (!stream || !output || !outputBytes) return BE_ERR_INVALID_HANDLE;
+    // Below 64 kbps a frame is too small for the tag: LAME writes none, and
+    // keeps no frame free for it.
     const size_t size = lame_get_lametag_frame(stream->flags, output, capacity);
-    if (size == 0 || size > capacity) return BE_ERR_BUFFER_TOO_SMALL;
+    if (size > capacity) return BE_ERR_BUFFER_TOO_SMALL;
     *outputBytes = static_cast<uint32_t>(size);
     return BE_ERR_SUCCESSFUL;
 }
