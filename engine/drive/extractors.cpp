@@ -90,31 +90,60 @@ void SyncExtractor::keepAsPrevious() {
     previousCount = slot.sectors();
 }
 
-std::optional<int> SyncExtractor::offsetFromPrevious() const {
-    return landingOffset(previous, previousCount, slot.data(), slot.sectors());
+int SyncExtractor::deliver(const uint8_t* data, int sectors) {
+    if (!holding) return output->write(data, sectors * kSectorBytes);
+    std::memcpy(held + static_cast<size_t>(heldSectors) * kSectorBytes, data,
+                static_cast<size_t>(sectors) * kSectorBytes);
+    heldSectors += sectors;
+    return 0;
+}
+
+int SyncExtractor::flushHeld() {
+    holding = false;
+    int stop = 0;
+    for (int at = 0; at < heldSectors && stop == 0; at += kMaxSectorsPerRead)
+        stop = output->write(held + static_cast<size_t>(at) * kSectorBytes,
+                             std::min(heldSectors - at, kMaxSectorsPerRead) * kSectorBytes);
+    heldSectors = 0;
+    return stop;
+}
+
+// The held sectors began where the first read landed; they now begin
+// `middle` sectors later, where the read in `slot` landed.
+void SyncExtractor::moveHeldStart(int middle) {
+    if (middle > 0) {
+        heldSectors -= middle;
+        std::memmove(held, held + static_cast<size_t>(middle) * kSectorBytes,
+                     static_cast<size_t>(heldSectors) * kSectorBytes);
+        return;
+    }
+    int missing = -middle;
+    std::memmove(held + static_cast<size_t>(missing) * kSectorBytes, held,
+                 static_cast<size_t>(heldSectors) * kSectorBytes);
+    std::memcpy(held, slot.data(), static_cast<size_t>(missing) * kSectorBytes);
+    heldSectors += missing;
 }
 
 // Nothing in the audio says where the first read landed, and later reads
-// are only aligned on it, so the first read is taken from the middle of the
-// drive's scatter. A clean drive costs LandingScatter::kQuietReads extra
-// reads per range. The result is in `previous`.
-SyncExtractor::AnchorResult SyncExtractor::anchorFirstRead(int lba, int count, ProgressMeter& progress) {
+// are only aligned on it, so the range starts where the middle of the
+// drive's scatter lands. The landings seen so far are in `scatter`; the
+// first block is read again until the scatter is known, then until a read
+// lands in its middle, and the held sectors are moved to start there.
+SyncExtractor::AnchorResult SyncExtractor::anchorHeld(LandingScatter& scatter, int startLba, ProgressMeter& progress) {
     int retries = options.readRetries;
-    if (readWithRetries(slot, lba, count, retries, progress) != 0) return kAnchorReadFailed;
-    keepAsPrevious();
-    LandingScatter scatter;
+    auto landing = [&] { return landingOffset(first, kMaxSectorsPerRead, slot.data(), kMaxSectorsPerRead); };
     for (int reads = 0; reads < LandingScatter::kMaxReads && !scatter.isSettled(); ++reads) {
         if (progress.update() != 0) return kAnchorStopped;
-        if (readWithRetries(slot, lba, count, retries, progress) != 0) return kAnchorReadFailed;
-        if (std::optional<int> offset = offsetFromPrevious()) scatter.record(*offset);
+        if (readWithRetries(slot, startLba, kMaxSectorsPerRead, retries, progress) != 0) return kAnchorReadFailed;
+        if (std::optional<int> offset = landing()) scatter.record(*offset);
     }
     int middle = scatter.middle();
     if (middle == 0) return kAnchored;
     for (int reads = 0; reads < LandingScatter::kMaxReads; ++reads) {
         if (progress.update() != 0) return kAnchorStopped;
-        if (readWithRetries(slot, lba, count, retries, progress) != 0) return kAnchorReadFailed;
-        if (offsetFromPrevious() == middle) {
-            keepAsPrevious();
+        if (readWithRetries(slot, startLba, kMaxSectorsPerRead, retries, progress) != 0) return kAnchorReadFailed;
+        if (landing() == middle) {
+            moveHeldStart(middle);
             return kAnchored;
         }
     }
@@ -131,43 +160,71 @@ int SyncExtractor::giveUp(int pos, ProgressMeter& progress) {
 // always ends there. Each read after the first covers the 4 sectors before
 // `pos` and up to 21 after it, never past the range's end, so the range's
 // last sectors are read and delivered like any others.
+//
+// Where the first read landed is learnt from the reads that follow it:
+// each shows where it landed relative to the first. The sectors are held
+// back until enough of them have landed where the first did; a drive that
+// lands elsewhere has its first block read again to learn its scatter, as
+// the reads that follow cannot be told where to land.
 int SyncExtractor::run(int startLba, int endLba, ProgressMeter& progress) {
     if (output->open() != 0) return 1;
     beginProgress(progress, "Extracting");
     int total = sectorsBetween(startLba, endLba);
     if (total == 0) return finishRun(progress, 0);
 
-    // A short range is anchored on a full block where the disc has one, so
-    // that a scattered read still overlaps the first.
-    int first = blockAt(startLba, endLba);
-    int leadOut = drive->trackEnd(drive->lastTrack());
-    int anchorCount = std::max(first, std::min(leadOut - startLba, kMaxSectorsPerRead));
-    switch (anchorFirstRead(startLba, anchorCount, progress)) {
-    case kAnchorReadFailed: return failRead(progress, slot.failure());
-    case kAnchorNotFound: return giveUp(startLba, progress);
-    case kAnchorStopped: return finishRun(progress, 1);
-    default: break;
-    }
-    int stop = output->write(previous, first * kSectorBytes);
-    int pos = startLba + first;
-    progress.setPercent(percentOf(pos - startLba, total));
-    if (stop == 0) stop = progress.update();
+    int retries = options.readRetries;
+    if (readWithRetries(slot, startLba, blockAt(startLba, endLba), retries, progress) != 0)
+        return failRead(progress, slot.failure());
+    // One block is the whole range: there is nothing to align it on.
+    if (total <= kMaxSectorsPerRead) return finishRun(progress, output->write(slot.data(), slot.bytes()));
 
-    while (pos < endLba && stop == 0) {
+    std::memcpy(first, slot.data(), ReadSlot::kBytes);
+    keepAsPrevious();
+    holding = true;
+    heldSectors = 0;
+    deliver(first, kMaxSectorsPerRead);
+    LandingScatter scatter;
+    bool landedElsewhere = false;
+    int pos = startLba + kMaxSectorsPerRead;
+    progress.setPercent(percentOf(pos - startLba, total));
+    int stop = progress.update();
+    retries = options.readRetries;
+    int rereads = 0;
+    while (stop == 0) {
+        if (holding && (landedElsewhere || pos >= endLba || scatter.isSettled())) {
+            switch (anchorHeld(scatter, startLba, progress)) {
+            case kAnchorReadFailed: return failRead(progress, slot.failure());
+            case kAnchorNotFound: return giveUp(startLba, progress);
+            case kAnchorStopped: return finishRun(progress, 1);
+            default: break;
+            }
+            heldSectors = std::min(heldSectors, total);
+            pos = startLba + heldSectors;
+            stop = flushHeld();
+            continue;
+        }
+        if (pos >= endLba) break;
         int remaining = endLba - pos;
         int count = std::min(remaining + kSyncOverlap, kMaxSectorsPerRead);
-        int retries = options.readRetries;
-        std::optional<int> skip;
-        for (int rereads = 0; !skip; ++rereads) {
-            if (rereads > kMaxRereads) return giveUp(pos, progress);
-            if (readWithRetries(slot, pos - kSyncOverlap, count, retries, progress) != 0)
-                return failRead(progress, slot.failure());
-            skip = syncSkip(previous, previousCount, slot.data(), count);
-            if (!skip && progress.update() != 0) return finishRun(progress, 1);
+        if (readWithRetries(slot, pos - kSyncOverlap, count, retries, progress) != 0)
+            return failRead(progress, slot.failure());
+        std::optional<int> skip = syncSkip(previous, previousCount, slot.data(), count);
+        if (holding && skip == kSyncOverlap) {
+            scatter.record(0);
+        } else if (holding) {
+            landedElsewhere = true;
+            if (skip) scatter.record(kSyncOverlap - *skip);
         }
+        if (!skip) {
+            if (++rereads > kMaxRereads) return giveUp(pos, progress);
+            if (progress.update() != 0) return finishRun(progress, 1);
+            continue;
+        }
+        rereads = 0;
+        retries = options.readRetries;
         int fresh = std::min(count - *skip, remaining);
         const uint8_t* freshData = slot.data() + static_cast<size_t>(*skip) * kSectorBytes;
-        if (fresh > 0) stop = output->write(freshData, fresh * kSectorBytes);
+        if (fresh > 0) stop = deliver(freshData, fresh);
         keepAsPrevious();
         pos += fresh;
         progress.setPercent(percentOf(pos - startLba, total));

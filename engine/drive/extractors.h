@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/drive/extractor.h"
+#include "engine/drive/syncmatch.h"
 
 #include <optional>
 
@@ -32,6 +33,10 @@ class SyncExtractor : public Extractor {
 public:
     // Re-reads of one block for want of a match before the run is given up.
     static constexpr int kMaxRereads = 20;
+    // What is read before the first read's landing place is known: the
+    // first read and the reads that show it, as long as they land where
+    // it did, with room for the sectors that a landing elsewhere adds.
+    static constexpr int kHeldSectors = (LandingScatter::kQuietReads + 3) * kMaxSectorsPerRead;
 
     SyncExtractor(CdDrive& drive, std::unique_ptr<AudioStage>& output, AspiLibrary& library);
     int run(int startLba, int endLba, ProgressMeter& progress) override;
@@ -39,14 +44,21 @@ public:
 private:
     enum AnchorResult { kAnchored, kAnchorReadFailed, kAnchorNotFound, kAnchorStopped };
 
-    AnchorResult anchorFirstRead(int lba, int count, ProgressMeter& progress);
-    std::optional<int> offsetFromPrevious() const;
+    AnchorResult anchorHeld(LandingScatter& scatter, int startLba, ProgressMeter& progress);
+    void moveHeldStart(int middle);
+    int deliver(const uint8_t* data, int sectors);
+    int flushHeld();
     void keepAsPrevious();
     int giveUp(int pos, ProgressMeter& progress);
 
     ReadSlot slot;
     uint8_t previous[ReadSlot::kBytes];
     int previousCount = 0;
+    uint8_t first[ReadSlot::kBytes];
+    // Sectors kept back from the chain while the first read may still move.
+    uint8_t held[kHeldSectors * kSectorBytes];
+    int heldSectors = 0;
+    bool holding = false;
 };
 
 // /mm: the whole range is read into memory (burst pattern), optionally

@@ -20,11 +20,12 @@ std::optional<int> syncSkip(const uint8_t* previous, int previousCount, const ui
 std::optional<int> landingOffset(const uint8_t* previous, int previousCount, const uint8_t* fresh,
                                  int freshCount);
 
-// The landing places of repeated reads of the first block, relative to the
-// first of them. A drive scatters its landing places around the sector it
-// was sent to, and nothing in the audio says which is right, so the block
-// is anchored on the middle of the scatter once no new extreme has turned
-// up for a while.
+// The landing places of reads relative to the first read of a range: of
+// the reads after it, which show where they landed by where they line up,
+// or of the first block read again. A drive scatters its landing places
+// around the sector it was sent to, and nothing in the audio says which is
+// right, so the range starts at the middle of the scatter once no new
+// extreme has turned up for a while.
 class LandingScatter {
 public:
     // Reads that must bring no new extreme before the scatter is known, and

@@ -91,6 +91,20 @@ TEST_F(ExtractorTest, SyncModeHidesJitter) {
     EXPECT_NE(copied("b01.wav"), image.sectors(0, 140));
 }
 
+// Sectors past a range's end are never read, so a bad patch just behind it
+// does not fail the range, in any mode.
+TEST_F(ExtractorTest, NoModeReadsPastTheRange) {
+    DiscImage image(dir.path(), audioDisc({300}));
+    for (const char* mode : kModes) {
+        SCOPED_TRACE(mode);
+        RunResult result =
+            rip(image.imagesEntry("fail=120-130,fail=230-240"), {mode, "/r0", "x", "100-110", "200-230"});
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        EXPECT_EQ(copied("x{100-110}.wav"), image.sectors(100, 10));
+        EXPECT_EQ(copied("x{200-230}.wav"), image.sectors(200, 30));
+    }
+}
+
 // Reads scattered over a thousand sectors either way, all of them inside
 // the disc, almost never line up.
 TEST_F(ExtractorTest, SyncModeGivesUpWhenNoReadLinesUp) {
