@@ -28,8 +28,10 @@ void say(const char* format, ...) {
 }
 
 // A server that answers slowly enough never hits the wait for one line;
-// the whole try still ends in this time.
+// the whole try still ends in this time, and all tries together in the
+// second.
 constexpr auto kLookupDeadline = std::chrono::seconds(60);
+constexpr auto kIdentificationDeadline = std::chrono::seconds(90);
 
 class SocketConnection : public CddbConnection {
 public:
@@ -38,6 +40,7 @@ public:
     ~SocketConnection() override { closeSocket(socket); }
     int receive(char* buffer, int capacity) override { return reader.receiveRawLine(buffer, capacity, deadline); }
     void send(const char* line) override { sendLine(socket, line); }
+    bool timedOut() const { return reader.timedOut(); }
 
 private:
     int socket;
@@ -123,7 +126,7 @@ CddbClient::CddbClient(const DiscLayout& layout, const DiscNames& names) : layou
     std::snprintf(query + length, sizeof query - length, "%d", layout.leadOut / kSectorsPerSecond + 2);
 }
 
-int CddbClient::lookup() {
+int CddbClient::lookup(LineReader::Clock::time_point deadline) {
     if (options.cacheEnabled) {
         say("Checking Local CD Cache File\n");
         if (findCacheEntry(options.cacheFileName, query, discNames) == 0) {
@@ -135,22 +138,23 @@ int CddbClient::lookup() {
     say("Connecting to CDDB Server - %s\n", options.cddbServer);
     say("Visit Their Web Page: %s\n", kCddbWebPage);
 
-    auto deadline = LineReader::Clock::now() + kLookupDeadline;
+    auto tryDeadline = std::min(deadline, LineReader::Clock::now() + kLookupDeadline);
     char host[kTextCapacity];
     int port = 0;
-    int socket = parseServerAddress(options.cddbServer, host, port) == 0 ? connectTo(host, port) : -1;
+    int socket = parseServerAddress(options.cddbServer, host, port) == 0 ? connectTo(host, port, tryDeadline) : -1;
     if (socket < 0) {
         say("Could not connect\n");
-        return 1;
+        return LineReader::Clock::now() >= tryDeadline ? kLookupTimedOut : 1;
     }
     int result;
     {
-        auto connection = makeOwned<SocketConnection>(socket, deadline);
+        auto connection = makeOwned<SocketConnection>(socket, tryDeadline);
         if (!connection) {
             closeSocket(socket);
             return 1;
         }
         result = converse(*connection);
+        if (result == 1 && connection->timedOut()) result = kLookupTimedOut;
     }
     if (result != 0) return result;
     say("\n");
@@ -294,7 +298,7 @@ void CddbClient::storePendingValue() {
     pendingValue[0] = '\0';
 }
 
-int cddbLookup(CdDrive& drive) {
+int cddbLookup(CdDrive& drive, LineReader::Clock::time_point deadline) {
     DiscLayout layout;
     if (readDiscLayout(drive, layout) != 0) {
         say("Disc ID Match Not Found\n\n");
@@ -305,7 +309,20 @@ int cddbLookup(CdDrive& drive) {
     namesFromDrive(drive, *names);
     auto client = makeOwned<CddbClient>(layout, *names);
     if (!client) return 1;
-    int result = client->lookup();
+    int result = client->lookup(deadline);
     if (result == 0) namesToDrive(client->names(), drive);
+    return result;
+}
+
+int identifyDisc(CdDrive& drive, int retries) {
+    auto deadline = LineReader::Clock::now() + kIdentificationDeadline;
+    int result = cddbLookup(drive, deadline);
+    int timeOuts = result == kLookupTimedOut ? 1 : 0;
+    for (; result != 0 && result != 2 && retries > 0; --retries) {
+        // A server that let the time run out gets one more try, not more.
+        if (timeOuts > 1 || LineReader::Clock::now() >= deadline) break;
+        result = cddbLookup(drive, deadline);
+        if (result == kLookupTimedOut) ++timeOuts;
+    }
     return result;
 }

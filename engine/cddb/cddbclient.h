@@ -28,9 +28,11 @@ class CddbClient {
 public:
     CddbClient(const DiscLayout& layout, const DiscNames& names);
 
-    // The cache, then the server: 0 names filled in, 1 failed (trying
-    // again may help), 2 the server does not know the disc.
-    int lookup();
+    // The cache, then the server, giving up at `deadline` at the latest:
+    // 0 names filled in, 1 failed (trying again may help), 2 the server
+    // does not know the disc, kLookupTimedOut the server let the time run
+    // out.
+    int lookup(LineReader::Clock::time_point deadline);
 
     // The dialogue from the server's greeting to the end of the entry;
     // results as for lookup.
@@ -63,6 +65,13 @@ private:
     std::size_t pendingLength = 0;
 };
 
-// The lookup of the main flow on the drive's disc. The drive's names change
-// only when it returns 0; 2 means there is no point in trying again.
-int cddbLookup(CdDrive& drive);
+constexpr int kLookupTimedOut = 3;
+
+// One lookup on the drive's disc. The drive's names change only when it
+// returns 0; 2 means there is no point in trying again.
+int cddbLookup(CdDrive& drive, LineReader::Clock::time_point deadline);
+
+// The identification of the main flow: a lookup and up to `retries` more
+// while they fail, all of them within a fixed time; results as for
+// cddbLookup.
+int identifyDisc(CdDrive& drive, int retries);

@@ -134,9 +134,7 @@ bool discIdentificationWanted() {
 // A lookup that keeps failing falls back to the alternate basename, with
 // numbered names, or ends the run. A result of 2 is final at once.
 int lookUpDiscNames() {
-    int result = cddbLookup(*currentDrive);
-    for (int retries = options.cddbTryCount; result != 0 && result != 2 && retries > 0; --retries)
-        result = cddbLookup(*currentDrive);
+    int result = identifyDisc(*currentDrive, options.cddbTryCount);
     if (result == 0) return kContinue;
     if (options.alternateBasename[0] == '\0')
         return reportFatal(kExitNoDiscNames, "CDDB Query Failed And No Alternate Basename");

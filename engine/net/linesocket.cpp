@@ -88,6 +88,10 @@ LineEnd readLine(int socket, char* buffer, int capacity, int timeoutMs, int& sto
 }  // namespace
 
 int connectTo(const char* host, int port) {
+    return connectTo(host, port, Clock::now() + std::chrono::milliseconds(kReceiveTimeoutMs));
+}
+
+int connectTo(const char* host, int port, Clock::time_point deadline) {
     in_addr address{};
     if (resolve(host, address) != 0) return -1;
     int socket = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -103,7 +107,6 @@ int connectTo(const char* host, int port) {
     fcntl(socket, F_SETFL, flags | O_NONBLOCK);
     int result = connect(socket, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
     if (result != 0 && errno == EINPROGRESS) {
-        Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kReceiveTimeoutMs);
         int error = 0;
         socklen_t length = sizeof error;
         if (waitFor(socket, POLLOUT, false, deadline) == 0 &&
@@ -165,6 +168,7 @@ void closeSocket(int socket) {
 }
 
 int LineReader::receiveRawLine(char* buffer, int capacity, Clock::time_point deadline) {
+    timedOut_ = false;
     if (capacity < 1) return -1;
     Clock::time_point lineDeadline = std::min(deadline, Clock::now() + std::chrono::milliseconds(kReceiveTimeoutMs));
     int stored = 0;
@@ -178,7 +182,10 @@ int LineReader::receiveRawLine(char* buffer, int capacity, Clock::time_point dea
             }
             if (byte == '\n') return stored;
         }
-        if (waitFor(socket_, POLLIN, false, lineDeadline) != 0) return -1;
+        if (waitFor(socket_, POLLIN, false, lineDeadline) != 0) {
+            timedOut_ = Clock::now() >= lineDeadline;
+            return -1;
+        }
         ssize_t got = recv(socket_, data_, sizeof data_, 0);
         if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (got <= 0) return -1;

@@ -13,6 +13,8 @@ constexpr int kWaitForever = -1;            // for a peer that may stay idle
 
 // Connects to `host` (a name or a dotted address) at `port`; the socket, or -1.
 int connectTo(const char* host, int port);
+// The same, giving up at `deadline` rather than after the usual wait.
+int connectTo(const char* host, int port, std::chrono::steady_clock::time_point deadline);
 
 // Sends `text` and "\r\n". Text past the 4096-byte line buffer is cut, the
 // terminator always goes out. Send failures are left to the next receive.
@@ -49,9 +51,12 @@ public:
     // As receiveRawLine; the wait also ends at `deadline`, however the
     // peer trickles its bytes.
     int receiveRawLine(char* buffer, int capacity, Clock::time_point deadline);
+    // True when the last line failed because the peer let the time run out.
+    bool timedOut() const { return timedOut_; }
 
 private:
     int socket_;
+    bool timedOut_ = false;
     char data_[kRawLineBufferBytes];
     int start_ = 0;  // first byte not yet taken
     int end_ = 0;

@@ -20,6 +20,16 @@ CddbScript namingServer() {
     return script;
 }
 
+// A byte every 50 ms, each line well inside the wait for one line, and
+// over two minutes for the whole entry.
+CddbScript drippingServer() {
+    CddbScript script = namingServer();
+    script.readAnswer = "210 rock 12345678 entry follows\r\n";
+    for (int i = 0; i < 300; ++i) script.readAnswer += "TTITLE0=x\r\n";
+    script.dripMs = 50;
+    return script;
+}
+
 // Servers and cache files that misbehave, and a cache on a full disk.
 class HostileServerTest : public testing::Test {
 protected:
@@ -38,16 +48,20 @@ protected:
 };
 
 TEST_F(HostileServerTest, ADrippingServerIsCutOffByTheLookupDeadline) {
-    // A byte every 50 ms, each line well inside the wait for one line, and
-    // over two minutes for the whole entry.
-    CddbScript script = namingServer();
-    script.readAnswer = "210 rock 12345678 entry follows\r\n";
-    for (int i = 0; i < 300; ++i) script.readAnswer += "TTITLE0=x\r\n";
-    script.dripMs = 50;
-    CddbTestServer server(script);
+    CddbTestServer server(drippingServer());
     RunResult result = runVolta({server.cddbSwitch(), "/10", "/l"}, runOptions(90));
     EXPECT_EQ(result.exitCode, 3) << result.output;
     EXPECT_TRUE(contains(result.output, "Exact Match Found, Reading Info\nConnection Terminated\n")) << result.output;
+}
+
+// The same server with the default tries: the first try runs out of time,
+// the second gets what is left of the identification's time, and no third
+// follows. Six tries of a minute each would outlast the run's limit.
+TEST_F(HostileServerTest, AllTriesOfADrippingServerTogetherEndInTime) {
+    CddbTestServer server(drippingServer());
+    RunResult result = runVolta({server.cddbSwitch(), "/l"}, runOptions(110));
+    EXPECT_EQ(result.exitCode, 3) << result.output;
+    EXPECT_EQ(server.connections(), 2);
 }
 
 TEST_F(HostileServerTest, ACacheThatIsNoRegularFileIsPassedBy) {
