@@ -97,8 +97,8 @@ int main(int argc, char** argv) {
         double target;
         bool memoryBounded;
     };
-    const Mode modes[] = {{"burst", "/mb", 0.5, true},
-                          {"normal", "/mn", 0.5, true},
+    const Mode modes[] = {{"burst", "/mb", 0.6, true},
+                          {"normal", "/mn", 0.6, true},
                           {"sync", "/ms", 0.4, true},
                           {"memory", "/mm", 0.5, false}};
     std::string images = (dir / "disc.cue").string();

@@ -179,7 +179,12 @@ std::unique_ptr<AudioStage> createAudioChain(const char* name) {
     std::unique_ptr<AudioStage> chain = std::move(writer);
     if (prepend<AcmConverter>(chain, suggested, outputFormat) != 0) return nullptr;
     if (prepend<AcmConverter>(chain, input, suggested) != 0) return nullptr;
-    if (encoder.stage != EncoderStage::NullSink && prepend<OutputThread>(chain) != 0) return nullptr;
+    // Writing PCM as it comes costs less than handing each block to another
+    // thread; a format that is converted or compressed is worth the hop.
+    const bool converted = outputFormat.formatTag != input.formatTag || outputFormat.channels != input.channels ||
+                           outputFormat.samplesPerSecond != input.samplesPerSecond ||
+                           outputFormat.bitsPerSample != input.bitsPerSample;
+    if (encoder.stage != EncoderStage::NullSink && converted && prepend<OutputThread>(chain) != 0) return nullptr;
     if (mono && prepend<MonoDownmixer>(chain, options.downmixMode) != 0) return nullptr;
     return buildStageChain(std::move(chain));
 }

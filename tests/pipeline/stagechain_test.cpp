@@ -2,6 +2,7 @@
 
 #include "engine/control/options.h"
 #include "engine/output/acmconverter.h"
+#include "engine/output/monodownmixer.h"
 #include "engine/output/waveformat.h"
 #include "engine/output/wavefilewriter.h"
 #include "engine/pipeline/biquadfilter.h"
@@ -80,6 +81,7 @@ protected:
             else if (dynamic_cast<const AcmConverter*>(s)) names.push_back("converter");
             else if (dynamic_cast<const WaveFileWriter*>(s)) names.push_back("writer");
             else if (dynamic_cast<const NullSink*>(s)) names.push_back("null");
+            else if (dynamic_cast<const MonoDownmixer*>(s)) names.push_back("mono");
             else names.push_back(typeid(*s).name());
         }
         return names;
@@ -122,10 +124,12 @@ protected:
     fs::path previous_;
 };
 
+// CD audio written as it comes needs no thread of its own: handing the
+// blocks over would cost more than writing them.
 TEST_F(StageChain, DefaultChainWritesTheInputUnchangedIntoAWavFile) {
     auto chain = createAudioChain("track03");
     ASSERT_TRUE(chain);
-    EXPECT_EQ(stageNames(chain.get()), (std::vector<std::string>{"thread", "converter", "converter", "writer"}));
+    EXPECT_EQ(stageNames(chain.get()), (std::vector<std::string>{"converter", "converter", "writer"}));
     EXPECT_STREQ(currentOutputName, "track03.wav");
 
     // Eleven extractor blocks of 25 sectors and a last one of 3 sectors.
@@ -170,7 +174,7 @@ TEST_F(StageChain, ProcessingStagesStandInTheirOrderFromTheHead) {
     EXPECT_EQ(stageNames(chain.get()),
               (std::vector<std::string>{"leading", "trailing", "padder", "gain", "biquad", "biquad", "biquad",
                                         "biquad", "biquad", "biquad", "biquad", "compressor", "reverb",
-                                        "spread", "karaoke", "thread", "converter", "converter", "writer"}));
+                                        "spread", "karaoke", "converter", "converter", "writer"}));
     // Low shelf, high shelf, bands C, B, A, high-pass, low-pass.
     const std::vector<double> expected = {1.035476415, 1.926902715, 1.0,        1.024398838,
                                           1.034274625, 0.859088019, 0.004730417};
@@ -190,6 +194,25 @@ TEST_F(StageChain, OnlySelectedStagesAreBuilt) {
     auto tail = std::make_unique<NullSink>();
     const AudioStage* tailAddress = tail.get();
     EXPECT_EQ(buildStageChain(std::move(tail)).get(), tailAddress);
+}
+
+// A format that is converted on the way keeps the conversion off the
+// extractor's thread; mono CD audio is written as it comes.
+TEST_F(StageChain, ConvertedFormatsAreWrittenOnAThreadOfTheirOwn) {
+    outputFormat = pcmFormat(2);
+    outputFormat.samplesPerSecond = 22050;
+    outputFormat.averageBytesPerSecond = 22050 * 4;
+    auto chain = createAudioChain("half");
+    ASSERT_TRUE(chain);
+    EXPECT_EQ(stageNames(chain.get()), (std::vector<std::string>{"thread", "converter", "converter", "writer"}));
+    runChain(*chain, testAudio(4 * 58800), 58800);
+    chain.reset();
+    // Half the rate: half the samples, give or take the resampler's edges.
+    EXPECT_NEAR(static_cast<double>(fs::file_size(dir_.file("half.wav"))), 46.0 + 2 * 58800, 64.0);
+
+    outputFormat = pcmFormat(1);
+    EXPECT_EQ(stageNames(createAudioChain("mono").get()),
+              (std::vector<std::string>{"mono", "converter", "converter", "writer"}));
 }
 
 TEST_F(StageChain, NoOutputSinkTakesEverythingAndWritesNoFile) {
