@@ -111,13 +111,18 @@ int parseServerAddress(const char* server, char (&host)[kTextCapacity], int& por
     return 0;
 }
 
-CddbClient::CddbClient(const DiscLayout& layout, const DiscNames& names) : layout(layout), discNames(names) {
+uint32_t cddbDiscId(const DiscLayout& layout) {
     int count = layout.lastTrack - layout.firstTrack + 1;
     int digits = 0;
     for (int track = layout.firstTrack; track <= layout.lastTrack; ++track)
         digits += digitSum((layout.trackStart[track] + kLeadInSectors) / kSectorsPerSecond);
     uint32_t seconds = layout.leadOut / kSectorsPerSecond - layout.trackStart[layout.firstTrack] / kSectorsPerSecond;
-    id = (static_cast<uint32_t>(digits % 255) << 24) | (seconds << 8) | static_cast<uint32_t>(count);
+    return (static_cast<uint32_t>(digits % 255) << 24) | (seconds << 8) | static_cast<uint32_t>(count);
+}
+
+CddbClient::CddbClient(const DiscLayout& layout, const DiscNames& names) : layout(layout), discNames(names) {
+    id = cddbDiscId(layout);
+    int count = layout.lastTrack - layout.firstTrack + 1;
 
     // At most 99 offsets of a few digits each: far inside the buffer.
     int length = std::snprintf(query, sizeof query, "cddb query %08x %d ", id, count);
@@ -251,6 +256,8 @@ int CddbClient::readEntry(CddbConnection& connection) {
 void CddbClient::takeEntryLine() {
     cutTerminator(line);
     if (startsWith(line, "DTITLE=")) return takeValue(kDiscTitleField, line + 7);
+    if (startsWith(line, "DYEAR=")) return takeValue(kDiscYearField, line + 6);
+    if (startsWith(line, "DGENRE=")) return takeValue(kDiscGenreField, line + 7);
     int field = kNoField;
     const char* value = nullptr;
     // Only "TTITLE<n>...=" with n in 0..99 names a track.
@@ -287,6 +294,13 @@ void CddbClient::storePendingValue() {
             storeName(discNames.discArtist, value, pendingLength);
             storeName(discNames.discTitle, value, pendingLength);
         }
+    } else if (pendingField == kDiscYearField) {
+        // A year is a few digits; anything else says nothing about it.
+        const std::size_t digits = std::strspn(value, "0123456789");
+        if (digits == pendingLength && digits > 0 && digits < sizeof discNames.discYear)
+            std::memcpy(discNames.discYear, value, digits + 1);
+    } else if (pendingField == kDiscGenreField) {
+        storeName(discNames.discGenre, value, pendingLength);
     } else if (pendingField >= 0) {
         if (pendingLength == 0)
             storeName(discNames.trackTitles[pendingField], "Unknown", 7);

@@ -11,6 +11,9 @@
 constexpr int kQueryLineBytes = 4096;
 constexpr const char* kCddbWebPage = "https://gnudb.org";
 
+// The disc ID of a layout, as the lookup sends it.
+uint32_t cddbDiscId(const DiscLayout& layout);
+
 // Splits "host" or "host:port"; 0 when the port (default 8880) is valid.
 int parseServerAddress(const char* server, char (&host)[kTextCapacity], int& port);
 
@@ -54,6 +57,8 @@ private:
     // so a field is stored only once the next keyword shows it is whole.
     static constexpr int kNoField = -2;
     static constexpr int kDiscTitleField = -1;  // otherwise the track index
+    static constexpr int kDiscYearField = -3;
+    static constexpr int kDiscGenreField = -4;
 
     DiscLayout layout;
     DiscNames discNames;

@@ -10,6 +10,8 @@ struct DiscNames {
     char discTitle[kNameCapacity] = {};
     char discArtist[kNameCapacity] = {};
     char trackTitles[kMaxTracks][kNameCapacity] = {};  // slot k: track k+1
+    char discYear[kYearCapacity] = {};
+    char discGenre[kNameCapacity] = {};
 };
 
 void namesFromDrive(const CdDrive& drive, DiscNames& names);

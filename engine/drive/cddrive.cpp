@@ -12,9 +12,7 @@ static_assert(sizeof ScsiDevice::sense == kSenseBytes);
 
 void storeName(char (&name)[kNameCapacity], const char* text, std::size_t length) {
     // A UTF-8 name is cut between characters, or it would read as ISO 8859-1.
-    std::string_view whole(text, length);
-    if (length > kNameCapacity - 1)
-        length = isValidUtf8(whole) ? utf8Prefix(whole, kNameCapacity - 1) : kNameCapacity - 1;
+    length = characterPrefix(std::string_view(text, length), kNameCharacters);
     for (std::size_t i = 0; i < length; ++i) {
         unsigned char c = static_cast<unsigned char>(text[i]);
         name[i] = (c < 0x20 || c == 0x7F) ? ' ' : text[i];

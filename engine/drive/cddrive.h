@@ -10,8 +10,12 @@ class ScsiRequest;
 constexpr int kSectorBytes = 2352;
 constexpr int kMaxSectorsPerRead = 25;
 constexpr int kTocBytes = 804;
-constexpr int kNameCapacity = 256;
+// Names hold up to 255 characters: bytes of ISO 8859-1 text, whole
+// characters of UTF-8 text, which take up to four bytes each.
+constexpr int kNameCharacters = 255;
+constexpr int kNameCapacity = 4 * (kNameCharacters + 1);
 constexpr int kMaxTracks = 100;
+constexpr int kYearCapacity = 8;
 
 // CONTROL bits of a table-of-contents descriptor.
 constexpr int kControlData = 0x04;
@@ -90,12 +94,15 @@ public:
     char discTitle[kNameCapacity] = {};
     char discArtist[kNameCapacity] = {};
     char trackTitles[kMaxTracks][kNameCapacity] = {};  // slot k: track k+1
+    // What a CDDB entry adds (DYEAR, DGENRE); empty when it says nothing.
+    char discYear[kYearCapacity] = {};
+    char discGenre[kNameCapacity] = {};
     uint8_t tocData[kTocBytes] = {};
 };
 
 // Stores `length` bytes of `text` as a name of the table, from whichever
-// source: cut to the capacity, control characters (they would forge listing
-// lines, reach the terminal and break file names) blanked.
+// source: cut to 255 characters, control characters (they would forge
+// listing lines, reach the terminal and break file names) blanked.
 void storeName(char (&name)[kNameCapacity], const char* text, std::size_t length);
 
 // The one current drive of the run, owned by the main flow.

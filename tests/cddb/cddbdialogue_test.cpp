@@ -213,6 +213,34 @@ TEST_F(CddbDialogueTest, ContinuationLinesAreJoinedBeforeTheRules) {
     EXPECT_STREQ(client->names().trackTitles[1], "Found");
 }
 
+// Names are cut at 255 characters, not bytes: a UTF-8 name keeps 255 of
+// its characters whole.
+TEST_F(CddbDialogueTest, Utf8NamesKeep255Characters) {
+    std::string hiragana;
+    for (int i = 0; i < 300; ++i) hiragana += "\u3042";
+    ScriptedConnection server(exactMatch({"DTITLE=A / B", "TTITLE0=" + hiragana}));
+    ASSERT_EQ(converse(server), 0);
+    EXPECT_EQ(std::string(client->names().trackTitles[0]), hiragana.substr(0, 255 * 3));
+}
+
+// The year and the genre are kept for the tags: a long genre comes in
+// pieces as the names do, and a year that is no number says nothing.
+TEST_F(CddbDialogueTest, YearAndGenreAreKept) {
+    ScriptedConnection server(exactMatch({"DTITLE=A / B", "DYEAR=1999", "DGENRE=Progressive ", "DGENRE=Rock",
+                                          "TTITLE0=One"}));
+    ASSERT_EQ(converse(server), 0);
+    EXPECT_STREQ(client->names().discYear, "1999");
+    EXPECT_STREQ(client->names().discGenre, "Progressive Rock");
+
+    for (const std::string year : {"19x9", "", "123456789", "-1999"}) {
+        SetUp();
+        ScriptedConnection other(exactMatch({"DTITLE=A / B", "DYEAR=" + year, "DGENRE=\x1b[31mPunk"}));
+        ASSERT_EQ(converse(other), 0);
+        EXPECT_STREQ(client->names().discYear, "") << year;
+        EXPECT_STREQ(client->names().discGenre, " [31mPunk");
+    }
+}
+
 TEST_F(CddbDialogueTest, TitlesSplitAtTheFirstSeparator) {
     ScriptedConnection server(exactMatch({"DTITLE=AC / DC / Live / Again"}));
     ASSERT_EQ(converse(server), 0);
