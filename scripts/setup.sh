@@ -10,7 +10,7 @@ packages=(
   libmp3lame-dev libsdl2-dev
   libcurl4-openssl-dev
   nlohmann-json3-dev
-  libflac-dev libopusenc-dev libopus-dev flac opus-tools
+  libflac-dev libopusenc-dev libopus-dev libtag1-dev flac opus-tools
   qt6-base-dev qt6-base-dev-tools libgl-dev
   ffmpeg lame xvfb x11-utils xauth
   mandoc man-db

@@ -1,5 +1,6 @@
 #pragma once
 
-// Appends an ID3v1 tag with the current disc's names to the file just
-// written; `track` below 1 leaves the title empty.
+// Tags the file just written with the current disc's names, as its format
+// takes them: the rich tags of the format, and the ID3v1 tag appended to
+// the design's formats; `track` below 1 leaves the title empty.
 void tagOutput(int track);

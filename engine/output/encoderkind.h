@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/output/tags/tracktags.h"
+
 // The values of `Options::encoder`, as /e? and /oo set them.
 enum class EncoderKind : int {
     NoOutput = -1,
@@ -39,6 +41,8 @@ struct EncoderInfo {
     EncoderStage stage;
     EncoderSetting setting;
     int lowest, highest;  // the values a checked setting accepts
+    RichTags tags;        // what /i writes into the finished file
+    bool id3v1;           // and whether the ID3v1 tag is appended to it
 };
 
 // The row of `kind`; every kind has one.
