@@ -6,9 +6,10 @@ namespace {
 
 constexpr const char* kVariousArtists = "Various Artists";
 
-// Cut between characters, so that a long name stays UTF-8.
+// Cut to `limit` characters, between characters, so that a long name
+// stays UTF-8.
 std::string shortened(const std::string& text, std::size_t limit) {
-    return text.size() <= limit ? text : text.substr(0, utf8Prefix(text, limit));
+    return text.substr(0, characterPrefix(text, limit));
 }
 
 void storeIfGiven(char (&name)[kNameCapacity], const std::string& text) {
@@ -19,7 +20,7 @@ void storeIfGiven(char (&name)[kNameCapacity], const std::string& text) {
 std::string discTitle(const MusicBrainzRelease& release) {
     if (release.mediumCount < 2 || release.title.empty()) return release.title;
     std::string suffix = " (disc " + std::to_string(release.mediumPosition) + ")";
-    return shortened(release.title, kNameCapacity - 1 - suffix.size()) + suffix;
+    return shortened(release.title, kNameCharacters - suffix.size()) + suffix;
 }
 
 // On a compilation each track names its own artist; elsewhere a guest's
@@ -50,7 +51,7 @@ int namesFromRelease(const MusicBrainzRelease& release, const DiscLayout& sessio
 
 std::string releaseLine(const MusicBrainzRelease& release, int number, bool chosen) {
     // Room for the longest name the table holds, not for a hostile one.
-    constexpr std::size_t kShown = kNameCapacity - 1;
+    constexpr std::size_t kShown = kNameCharacters;
     std::string details;
     auto add = [&details](const std::string& part) { details += (details.empty() ? "" : ", ") + part; };
     if (release.date.size() >= 4) add(release.date.substr(0, 4));

@@ -179,7 +179,7 @@ TEST(MusicBrainzNamesTest, LongTitlesKeepTheDiscNumberAndShortMediaNameNothing) 
     std::string reason;
     ASSERT_EQ(namesFromRelease(releaseOf(huge), layoutOf(1, 3), names, reason), 0);
     std::string title = names.discTitle;
-    EXPECT_EQ(title.size(), static_cast<size_t>(kNameCapacity - 1));
+    EXPECT_EQ(title.size(), static_cast<size_t>(kNameCharacters));
     EXPECT_EQ(title.substr(title.size() - 9), " (disc 2)");
 
     // Tracks 2 to 5 of the disc need four titles: three are not enough.
