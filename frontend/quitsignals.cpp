@@ -3,7 +3,6 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
-#include <iterator>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -28,11 +27,8 @@ QuitSignals::QuitSignals(std::function<void()> onSignal) : onSignal_(std::move(o
 
 QuitSignals::~QuitSignals() {
     if (readEnd_ < 0) return;
-    struct sigaction defaults {};
-    defaults.sa_handler = SIG_DFL;
-    sigemptyset(&defaults.sa_mask);
-    for (size_t i = 0; i < std::size(kSignals); ++i)
-        if (caught_[i]) sigaction(kSignals[i], &defaults, nullptr);
+    for (size_t i = 0; i < kSignals.size(); ++i)
+        if (caught_[i]) sigaction(kSignals[i], &before_[i], nullptr);
     notifier_.reset();
     close(writeEnd);
     writeEnd = -1;
@@ -52,10 +48,9 @@ int QuitSignals::install() {
     handler.sa_handler = onQuitSignal;
     sigemptyset(&handler.sa_mask);
     handler.sa_flags = SA_RESTART;
-    for (size_t i = 0; i < std::size(kSignals); ++i) {
-        struct sigaction current {};
+    for (size_t i = 0; i < kSignals.size(); ++i) {
         // A signal ignored by whoever started PLUMA (nohup) stays ignored.
-        if (sigaction(kSignals[i], nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
+        if (sigaction(kSignals[i], nullptr, &before_[i]) != 0 || before_[i].sa_handler == SIG_IGN) continue;
         if (sigaction(kSignals[i], &handler, nullptr) != 0) return 1;
         caught_[i] = true;
     }

@@ -10,7 +10,7 @@ class QSocketNotifier;
 // Turns SIGTERM, SIGINT and SIGHUP into a call on the event loop, so that
 // a session that logs out or a `kill` closes PLUMA as its Quit item does
 // instead of ending it on the spot. One at a time per process; its end
-// gives the signals their default action back.
+// gives the signals back what they did before.
 class QuitSignals {
 public:
     explicit QuitSignals(std::function<void()> onSignal);
@@ -28,6 +28,7 @@ private:
 
     std::function<void()> onSignal_;
     std::array<bool, kSignals.size()> caught_{};
+    std::array<struct sigaction, kSignals.size()> before_{};
     int readEnd_ = -1;
     std::unique_ptr<QSocketNotifier> notifier_;
 };

@@ -7,6 +7,7 @@
 #include "frontend/frmabout.h"
 #include "frontend/plumasettings.h"
 #include "frontend/processrunner.h"
+#include "frontend/quitsignals.h"
 #include "frontend/stringtable.h"
 #include "frontend/tracklist.h"
 #include "tests/frontend/frontendtests.h"
@@ -17,6 +18,8 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 namespace {
 
@@ -239,6 +242,30 @@ private slots:
         QCOMPARE(reloaded->size(), 2);
         QCOMPARE(reloaded->at(0), QStringLiteral("08-") + QString(242, QLatin1Char('z')));
         QCOMPARE(reloaded->at(1), QStringLiteral("09-Short"));
+    }
+
+    // A termination signal reaches the event loop; one that whoever started
+    // PLUMA ignores stays ignored; the signals get back what they had.
+    void quitSignalsReachTheEventLoop() {
+        struct sigaction hangUpBefore {}, interruptBefore {}, ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigaction(SIGHUP, &ignore, &hangUpBefore);
+        sigaction(SIGINT, nullptr, &interruptBefore);
+        int calls = 0;
+        {
+            QuitSignals quitSignals([&calls] { ++calls; });
+            QCOMPARE(quitSignals.install(), 0);
+            std::raise(SIGHUP);
+            std::raise(SIGINT);
+            QTRY_COMPARE(calls, 1);
+            QTest::qWait(100);
+            QCOMPARE(calls, 1);
+        }
+        struct sigaction hangUp {}, interrupt {};
+        sigaction(SIGHUP, &hangUpBefore, &hangUp);
+        sigaction(SIGINT, nullptr, &interrupt);
+        QVERIFY(hangUp.sa_handler == SIG_IGN);
+        QVERIFY(interrupt.sa_handler == interruptBefore.sa_handler);
     }
 
     // What the ErrorLog gives as the engine's last message.
