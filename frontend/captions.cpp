@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr std::array<CaptionTarget, 41> targets{{
+constexpr std::array<CaptionTarget, 43> targets{{
     {"Label8", false, 1000},     {"Label8", true, 1001},     {"Label2", false, 1007},
     {"Label2", true, 1008},      {"Label7", false, 1011},    {"Command2", false, 1002},
     {"Command2", true, 1003},    {"Command5", false, 1006},  {"Command3", false, 1009},
@@ -19,6 +19,7 @@ constexpr std::array<CaptionTarget, 41> targets{{
     {"Text3", true, 1057},       {"DesactiveCD_EJECT", false, 1060}, {"lisez", false, 1062},
     {"Langue", false, 1063},     {"audio", false, 1064},     {"Label15", false, 1065},
     {"Maj2", false, 1066},       {"Historique", false, 1070},
+    {"flac", false, 1071},       {"opus", false, 1072},
 }};
 
 }  // namespace

@@ -7,23 +7,31 @@
 namespace {
 
 const char kWavSizeFactor[] = "150";
+// What FLAC keeps of a second of music, about 60 % of the 172 KiB of WAV.
+const char kFlacSizeFactor[] = "100";
 
 }  // namespace
 
 AudioFormat audioFormatFromSetting(const QString& value) {
     if (value == QLatin1String("WAV")) return AudioFormat::Wav;
     if (value == QLatin1String("WMA")) return AudioFormat::Wma;
+    if (value == QLatin1String("FLAC")) return AudioFormat::Flac;
+    if (value == QLatin1String("OPUS")) return AudioFormat::Opus;
     return AudioFormat::Mp3;
 }
 
 QString bitRateSwitch(AudioFormat format, int kbps) {
+    if (format == AudioFormat::Flac) return QStringLiteral("/ec");
     if (format == AudioFormat::Wav || !bitRateItem(kbps)) return QString();
-    return (format == AudioFormat::Wma ? QStringLiteral("/ew") : QStringLiteral("/eb")) +
-           QString::number(kbps);
+    const char* letters = format == AudioFormat::Wma ? "/ew" : format == AudioFormat::Opus ? "/eo" : "/eb";
+    return QLatin1String(letters) + QString::number(kbps);
 }
 
 QString sizeFactorText(AudioFormat format, int kbps) {
     if (format == AudioFormat::Wav) return QLatin1String(kWavSizeFactor);
+    if (format == AudioFormat::Flac) return QLatin1String(kFlacSizeFactor);
+    // Opus keeps to its rate: kbps in KiB per second.
+    if (format == AudioFormat::Opus && bitRateItem(kbps)) return QString::number(kbps * 1000 / 8 / 1024.0, 'f', 2);
     const BitRateItem* item = bitRateItem(kbps);
     return item ? QLatin1String(item->sizeFactor) : QStringLiteral("0");
 }

@@ -5,12 +5,14 @@
 #include <QString>
 #include <QStringList>
 
-enum class AudioFormat { Mp3, Wav, Wma };
+enum class AudioFormat { Mp3, Wav, Wma, Flac, Opus };
 
-// "MP3", "WAV", "WMA" as stored under "Format_Audio"; anything else is MP3.
+// "MP3", "WAV", "WMA", "FLAC", "OPUS" as stored under "Format_Audio";
+// anything else is MP3.
 AudioFormat audioFormatFromSetting(const QString& value);
 
-// "/eb128", "/ew128"; empty for WAV.
+// "/eb128", "/ew128", "/eo128"; "/ec" for FLAC, which has no bit rate;
+// empty for WAV.
 QString bitRateSwitch(AudioFormat format, int kbps);
 QString sizeFactorText(AudioFormat format, int kbps);
 // Nearest whole number, halves to even ("12.5" gives 12).

@@ -165,6 +165,8 @@ void Form1::buildMenus() {
     mpeg = addItem(audio, "mpeg", QStringLiteral("MP3"), true);
     adpcm = addItem(audio, "adpcm", QStringLiteral("WAV"), true);
     aac = addItem(audio, "aac", QStringLiteral("WMA"), true);
+    flac = addItem(audio, "flac", QStringLiteral("FLAC"), true);
+    opus = addItem(audio, "opus", QStringLiteral("Opus"), true);
     TauxComp = named(Options->addMenu(QStringLiteral("Taux de compression")), "TauxComp");
     for (const BitRateItem& rate : bitRateItems()) {
         QAction* item = addItem(TauxComp, rate.itemName, QStringLiteral("%1 Kbps").arg(rate.kbps), true);
@@ -208,6 +210,8 @@ void Form1::buildMenus() {
     onClick(mpeg, &Form1::mpegClick);
     onClick(adpcm, &Form1::adpcmClick);
     onClick(aac, &Form1::aacClick);
+    onClick(flac, &Form1::flacClick);
+    onClick(opus, &Form1::opusClick);
     onClick(France, &Form1::franceClick);
     onClick(Anglais, &Form1::anglaisClick);
     connect(Oui, &QAction::triggered, this, [this] {
@@ -397,7 +401,7 @@ void Form1::load(Form2* loading) {
     }
 
     const QString format = config.value(SettingKey::FormatAudio);
-    mpeg->setChecked(format != QLatin1String("WAV") && format != QLatin1String("WMA"));
+    mpeg->setChecked(audioFormatFromSetting(format) == AudioFormat::Mp3);
     const int kbps = storedBitRate(config.value(SettingKey::BitRate));
     for (size_t i = 0; i < bitRateActions.size(); ++i) bitRateActions[i]->setChecked(bitRateItems()[i].kbps == kbps);
     Debugg->setChecked(config.isOn(SettingKey::Debug));
@@ -436,6 +440,10 @@ void Form1::load(Form2* loading) {
         bitRateClick(128);
         adpcmClick();
         aacClick();
+    } else if (format == QLatin1String("FLAC")) {
+        flacClick();
+    } else if (format == QLatin1String("OPUS")) {
+        opusClick();
     }
     starting = false;
 }
@@ -588,7 +596,8 @@ void Form1::deleteClick() {
 void Form1::writePlaylist() {
     QStringList entries;
     for (int i = 0; i < List1->count(); ++i) entries << List1->item(i)->text();
-    TrackList::writePlaylist(outputFolder(), entries);
+    TrackList::writePlaylist(outputFolder(), entries,
+                             TrackList::playlistExtension(config.value(SettingKey::FormatAudio)));
 }
 
 void Form1::reloadPlaylist() {
@@ -620,8 +629,7 @@ void Form1::mpegClick() {
     TauxComp->setEnabled(true);
     for (size_t i = 0; i < bitRateActions.size(); ++i)
         if (!bitRateItems()[i].allowedForWma) bitRateActions[i]->setEnabled(true);
-    adpcm->setChecked(false);
-    aac->setChecked(false);
+    checkFormatItem(mpeg);
     refreshSelection();
 }
 
@@ -630,8 +638,7 @@ void Form1::adpcmClick() {
     adpcm->setChecked(true);
     config.setValue(SettingKey::FormatAudio, QStringLiteral("WAV"));
     TauxComp->setEnabled(false);
-    mpeg->setChecked(false);
-    aac->setChecked(false);
+    checkFormatItem(adpcm);
     refreshSelection();
 }
 
@@ -647,9 +654,31 @@ void Form1::aacClick() {
         bitRateActions[i]->setChecked(false);
     }
     bitRateClick(128);
-    mpeg->setChecked(false);
-    adpcm->setChecked(false);
+    checkFormatItem(aac);
     refreshSelection();
+}
+
+// FLAC is lossless: there is no rate to choose.
+void Form1::flacClick() {
+    if (flac->isChecked()) return;
+    config.setValue(SettingKey::FormatAudio, QStringLiteral("FLAC"));
+    TauxComp->setEnabled(false);
+    checkFormatItem(flac);
+    refreshSelection();
+}
+
+// Opus takes every rate of the menu, those WMA greys out included.
+void Form1::opusClick() {
+    if (opus->isChecked()) return;
+    config.setValue(SettingKey::FormatAudio, QStringLiteral("OPUS"));
+    TauxComp->setEnabled(true);
+    for (QAction* item : bitRateActions) item->setEnabled(true);
+    checkFormatItem(opus);
+    refreshSelection();
+}
+
+void Form1::checkFormatItem(QAction* chosen) {
+    for (QAction* item : {mpeg, adpcm, aac, flac, opus}) item->setChecked(item == chosen);
 }
 
 void Form1::bitRateClick(int kbps) {

@@ -102,6 +102,9 @@ private:
     void mpegClick();
     void adpcmClick();
     void aacClick();
+    void flacClick();
+    void opusClick();
+    void checkFormatItem(QAction* chosen);
     void bitRateClick(int kbps);
     void franceClick();
     void anglaisClick();
@@ -176,6 +179,8 @@ public:
     QAction* mpeg = nullptr;
     QAction* adpcm = nullptr;
     QAction* aac = nullptr;
+    QAction* flac = nullptr;
+    QAction* opus = nullptr;
     QMenu* TauxComp = nullptr;
     QMenu* AfCons = nullptr;
     QAction* Oui = nullptr;

@@ -11,7 +11,7 @@ struct Entry {
 };
 
 // Ids 1012-1019 and 1041 are not defined.
-constexpr std::array<Entry, 62> entries{{
+constexpr std::array<Entry, 64> entries{{
     {1000, "Contenu du CD-Audio :", "CD-Audio contents :"},
     {1001, "Affiche la liste des pistes audio du CD", "Shows all tracks of the CD"},
     {1002, "Encoder &Fichier", "Encode &File"},
@@ -77,6 +77,8 @@ constexpr std::array<Entry, 62> entries{{
     {1069, "Cochez Options > Debug (=> ErrorLog.txt) pour en garder le détail.",
      "Check Options > Debug (=> ErrorLog.txt) to keep the details."},
     {1070, "Historique", "History"},
+    {1071, "FLAC (sans perte)", "FLAC (lossless)"},
+    {1072, "Opus (compact)", "Opus (compact)"},
 }};
 
 constexpr int kLastId = entries.back().id;

@@ -46,12 +46,12 @@ QString playlistPath(const QString& outputFolder) {
     return QDir(outputFolder).filePath(QStringLiteral("ListeMP3.M3u"));
 }
 
-int writePlaylist(const QString& outputFolder, const QStringList& entries) {
+int writePlaylist(const QString& outputFolder, const QStringList& entries, const QString& extension) {
     if (entries.isEmpty()) return 0;
     QDir().mkpath(outputFolder);
     QSaveFile file(playlistPath(outputFolder));
     if (!file.open(QIODevice::WriteOnly)) return 1;
-    for (const QString& entry : entries) file.write((entry + mp3 + QStringLiteral("\r\n")).toUtf8());
+    for (const QString& entry : entries) file.write((entry + extension + QStringLiteral("\r\n")).toUtf8());
     return file.commit() ? 0 : 1;
 }
 
@@ -64,7 +64,8 @@ std::optional<QStringList> readPlaylist(const QString& outputFolder) {
     QStringList lines = content.split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     for (QString line : lines) {
-        if (line.endsWith(mp3, Qt::CaseInsensitive)) line.chop(mp3.size());
+        for (const QString& extension : {mp3, QStringLiteral(".flac"), QStringLiteral(".opus")})
+            if (line.endsWith(extension, Qt::CaseInsensitive)) line.chop(extension.size());
         entries << fitted(line);
     }
     return entries;
@@ -73,7 +74,14 @@ std::optional<QStringList> readPlaylist(const QString& outputFolder) {
 QString extensionFor(const QString& format) {
     if (format == QLatin1String("WAV")) return QStringLiteral(".wav");
     if (format == QLatin1String("WMA")) return QStringLiteral(".wma");
+    if (format == QLatin1String("FLAC")) return QStringLiteral(".flac");
+    if (format == QLatin1String("OPUS")) return QStringLiteral(".opus");
     return QStringLiteral(".mp3");
+}
+
+QString playlistExtension(const QString& format) {
+    if (format == QLatin1String("FLAC") || format == QLatin1String("OPUS")) return extensionFor(format);
+    return mp3;
 }
 
 QString encodedFile(const QString& outputFolder, const QString& entry, const QString& format) {

@@ -22,10 +22,16 @@ QString fitted(const QString& entry);
 std::optional<QString> renamed(const QString& entry, const QString& answer);
 
 // The playlist "ListeMP3.M3u" in the output folder: one line per entry plus
-// ".MP3", CRLF. An empty list leaves an existing playlist alone.
+// `extension`, CRLF. An empty list leaves an existing playlist alone.
 QString playlistPath(const QString& outputFolder);
-int writePlaylist(const QString& outputFolder, const QStringList& entries);
-// Nothing when the playlist cannot be read; the entries are fitted.
+int writePlaylist(const QString& outputFolder, const QStringList& entries,
+                  const QString& extension = QStringLiteral(".MP3"));
+// What the playlist's lines end in after the "Format_Audio" setting:
+// ".MP3" whatever the format, as always, but the files of the newer
+// formats themselves, so that a player finds them.
+QString playlistExtension(const QString& format);
+// Nothing when the playlist cannot be read; the entries are fitted, with
+// any of those extensions taken off.
 std::optional<QStringList> readPlaylist(const QString& outputFolder);
 
 // The extension of an encoded file after the "Format_Audio" setting.

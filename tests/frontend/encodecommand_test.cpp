@@ -35,12 +35,30 @@ TEST(EncodeCommand, ExamplesCharacterForCharacter) {
     EXPECT_EQ(names.engineName, "0707.mp3");
     EXPECT_EQ(names.shortName, "07.mp3");
     EXPECT_EQ(trackFileNames("12-Outro", ".wma").engineName, "1212.wma");
+
+    // FLAC has no rate to give; Opus gives the checked one.
+    settings.format = AudioFormat::Flac;
+    settings.onTheFly = true;
+    settings.atapi = true;
+    EXPECT_EQ(encodeCommandLine(settings, 3), "VOLTA /mn /dATAPI /ec /t MP3s\\03$2di 3");
+    settings.format = AudioFormat::Opus;
+    settings.kbps = 96;
+    EXPECT_EQ(encodeCommandLine(settings, 3), "VOLTA /mn /dATAPI /eo96 /t MP3s\\03$2di 3");
+    names = trackFileNames("03-Nocturne", ".flac");
+    EXPECT_EQ(names.finalName, "03-Nocturne.flac");
+    EXPECT_EQ(names.engineName, "0303.flac");
+    EXPECT_EQ(trackFileNames("03-Nocturne", ".opus").shortName, "03.opus");
+    for (const char* setting : {"FLAC", "OPUS"})
+        EXPECT_EQ(audioFormatFromSetting(QString::fromLatin1(setting)),
+                  setting[0] == 'F' ? AudioFormat::Flac : AudioFormat::Opus);
+    EXPECT_EQ(audioFormatFromSetting(QStringLiteral("flac")), AudioFormat::Mp3);
 }
 
 // Every combination must mean to volta what the window asked for.
 TEST(EncodeCommand, EveryCombinationParsesAsMeant) {
     const int rates[] = {320, 256, 224, 192, 160, 128, 112, 96, 64};
-    for (AudioFormat format : {AudioFormat::Mp3, AudioFormat::Wav, AudioFormat::Wma})
+    for (AudioFormat format :
+         {AudioFormat::Mp3, AudioFormat::Wav, AudioFormat::Wma, AudioFormat::Flac, AudioFormat::Opus})
         for (int kbps : rates)
             for (int flags = 0; flags < 8; ++flags) {
                 EncodeSettings settings;
@@ -71,13 +89,17 @@ TEST(EncodeCommand, EveryCombinationParsesAsMeant) {
                 EXPECT_EQ(options.driveType, settings.atapi ? DriveFamily::Mmc : DriveFamily::Automatic);
                 EXPECT_EQ(options.scsiTarget, settings.autoDetect ? -1 : 4);
                 EXPECT_EQ(options.scsiHost, settings.autoDetect ? -1 : 1);
-                EncoderKind encoder = format == AudioFormat::Mp3   ? EncoderKind::BladeEnc
-                                      : format == AudioFormat::Wma ? EncoderKind::WindowsMedia
-                                                                   : EncoderKind::Wave;
+                EncoderKind encoder = format == AudioFormat::Mp3    ? EncoderKind::BladeEnc
+                                      : format == AudioFormat::Wma  ? EncoderKind::WindowsMedia
+                                      : format == AudioFormat::Flac ? EncoderKind::Flac
+                                      : format == AudioFormat::Opus ? EncoderKind::Opus
+                                                                    : EncoderKind::Wave;
                 EXPECT_EQ(options.encoder, encoder);
-                if (encoder != EncoderKind::Wave) {
+                if (encoder == EncoderKind::BladeEnc || encoder == EncoderKind::WindowsMedia) {
                     EXPECT_EQ(options.bitrate, kbps * 1000);
                 }
+                EXPECT_EQ(options.opusBitrate, format == AudioFormat::Opus ? kbps * 1000 : 160000);
+                EXPECT_EQ(options.flacLevel, 5);
                 EXPECT_TRUE(options.trimLeading && options.trimTrailing);
                 EXPECT_STREQ(options.basename,
                              ("MP3s\\" + twoDigitTrack(track).toStdString() + "$2di").c_str());
@@ -110,6 +132,9 @@ TEST(ProgressDisplay, SizeAndShareOfTheExpectedSize) {
         {"WAV: 150 whatever the rate", AudioFormat::Wav, 320, 10, 1499 * 1024, "1499 K", true, "99 %"},
         {"capped", AudioFormat::Wav, 64, 10, 4000 * 1024, "4000 K", true, "100 %"},
         {"WMA: size only", AudioFormat::Wma, 128, 100, 300 * 1024, "300 K", false, ""},
+        {"FLAC: 100 whatever the rate", AudioFormat::Flac, 320, 10, 500 * 1024, "500 K", true, "50 %"},
+        {"Opus 160: 19.53 rounds to 20", AudioFormat::Opus, 160, 100, 1000 * 1024, "1000 K", true, "50 %"},
+        {"Opus 64: 7.81 rounds to 8", AudioFormat::Opus, 64, 100, 400 * 1024, "400 K", true, "50 %"},
         {"no length: no share", AudioFormat::Mp3, 128, 0, 300 * 1024, "300 K", true, ""},
         {"no file yet", AudioFormat::Mp3, 128, 100, std::nullopt, "", false, "0 %"},
     };

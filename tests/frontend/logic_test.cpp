@@ -44,7 +44,7 @@ private slots:
     void stringTableHasBothLanguagesAndItsGaps() {
         for (int id = 995; id <= 1080; ++id) {
             const bool gap = (id >= 1012 && id <= 1019) || id == 1041;
-            const bool expected = id >= 1000 && id <= 1070 && !gap;
+            const bool expected = id >= 1000 && id <= 1072 && !gap;
             QCOMPARE(StringTable::defined(id), expected);
             QCOMPARE(StringTable::defined(id + 1000), expected);
             QCOMPARE(!StringTable::text(id).isEmpty(), expected);
@@ -52,6 +52,8 @@ private slots:
         }
         QCOMPARE(StringTable::text(1035), QString::fromUtf8("Aucune action ne sera tentée ! \nla liste est vide !"));
         QCOMPARE(StringTable::text(1061, StringTable::english), QStringLiteral("The CD is not an Audio-CD !"));
+        QCOMPARE(StringTable::text(1071), QStringLiteral("FLAC (sans perte)"));
+        QCOMPARE(StringTable::text(1071, StringTable::english), QStringLiteral("FLAC (lossless)"));
     }
 
     void settingsDefaults_data() {
@@ -294,12 +296,30 @@ private slots:
 
         QVERIFY(writeFile(TrackList::playlistPath(out), "a.mp3\nb.Mp3\r\nc.wav\r\n"));
         QCOMPARE(TrackList::readPlaylist(out), std::optional(QStringList{"a", "b", "c.wav"}));
+
+        // The newer formats' playlists name their files, and read back as any other.
+        QCOMPARE(TrackList::playlistExtension(QStringLiteral("FLAC")), QStringLiteral(".flac"));
+        QCOMPARE(TrackList::playlistExtension(QStringLiteral("OPUS")), QStringLiteral(".opus"));
+        for (const char* format : {"MP3", "WAV", "WMA", "other"})
+            QCOMPARE(TrackList::playlistExtension(QString::fromLatin1(format)), QStringLiteral(".MP3"));
+        QCOMPARE(TrackList::writePlaylist(out, {QStringLiteral("01-Track"), QStringLiteral("02-Intro")},
+                                          TrackList::playlistExtension(QStringLiteral("FLAC"))),
+                 0);
+        QCOMPARE(fileContent(TrackList::playlistPath(out)), QByteArray("01-Track.flac\r\n02-Intro.flac\r\n"));
+        QCOMPARE(TrackList::readPlaylist(out), std::optional(QStringList{"01-Track", "02-Intro"}));
+        QVERIFY(writeFile(TrackList::playlistPath(out), "a.OPUS\r\nb.Flac\r\n"));
+        QCOMPARE(TrackList::readPlaylist(out), std::optional(QStringList{"a", "b"}));
         QCOMPARE(TrackList::readPlaylist(dir.filePath(QStringLiteral("none"))), std::nullopt);
 
         QVERIFY(writeFile(QDir(out).filePath(QStringLiteral("01-Track.mp3")), "x"));
         QVERIFY(writeFile(QDir(out).filePath(QStringLiteral("02-Intro.WAV")), "x"));
         QVERIFY(TrackList::encodedFile(out, QStringLiteral("01-Track"), QStringLiteral("MP3")).endsWith("01-Track.mp3"));
         QVERIFY(TrackList::encodedFile(out, QStringLiteral("01-Track"), QStringLiteral("other")).endsWith(".mp3"));
+        QVERIFY(writeFile(QDir(out).filePath(QStringLiteral("03-Coda.flac")), "x"));
+        QVERIFY(writeFile(QDir(out).filePath(QStringLiteral("04-Fin.OPUS")), "x"));
+        QVERIFY(TrackList::encodedFile(out, QStringLiteral("03-Coda"), QStringLiteral("FLAC")).endsWith("03-Coda.flac"));
+        QVERIFY(TrackList::encodedFile(out, QStringLiteral("04-Fin"), QStringLiteral("OPUS")).endsWith("04-Fin.OPUS"));
+        QVERIFY(TrackList::encodedFile(out, QStringLiteral("03-Coda"), QStringLiteral("MP3")).isEmpty());
         QVERIFY(TrackList::encodedFile(out, QStringLiteral("02-Intro"), QStringLiteral("WAV")).endsWith("02-Intro.WAV"));
         QVERIFY(TrackList::encodedFile(out, QStringLiteral("02-Intro"), QStringLiteral("WMA")).isEmpty());
     }

@@ -120,6 +120,38 @@ TEST_F(RunWindowTest, RenamedTracksBecomeMp3FilesAndTheMachinePowersOffOnce) {
     }
 }
 
+// FLAC through the real engine: the renamed files hold exactly what a WAV
+// rip with the same switches holds, and the playlist names them.
+TEST_F(RunWindowTest, RenamedTracksBecomeFlacFilesHoldingTheDiscsAudio) {
+    settings.setValue(SettingKey::FormatAudio, QStringLiteral("FLAC"));
+    Form1& window = open();
+    ASSERT_EQ(window.List1->count(), 4);
+    EXPECT_TRUE(window.flac->isChecked());
+    window.List1->item(0)->setText(QStringLiteral("01-Morning Arpeggio"));
+    window.List1->item(2)->setText(QStringLiteral("03-Night \u00e0 Lyon"));
+    window.List1->item(0)->setSelected(true);
+    window.List1->item(2)->setSelected(true);
+    window.show();
+    window.Command2->click();
+
+    EXPECT_TRUE(shell->messages.isEmpty()) << shell->messages.join(QLatin1Char('\n')).toStdString();
+    QStringList files = QDir(output(QString())).entryList({QStringLiteral("*.flac")});
+    EXPECT_EQ(files, QStringList({"01-Morning Arpeggio.flac", QStringLiteral("03-Night \u00e0 Lyon.flac")}));
+    EXPECT_EQ(QString::fromUtf8(readAll(output(QStringLiteral("ListeMP3.M3u")))),
+              QStringLiteral("01-Morning Arpeggio.flac\r\n02-Track.flac\r\n03-Night \u00e0 Lyon.flac\r\n04-Track.flac\r\n"));
+
+    for (int track : {1, 3}) {
+        SCOPED_TRACE(track);
+        RunOptions options;
+        options.cwd = folder.path().toStdString();
+        options.env = {{"VOLTA_IMAGES", demoDir() + "/demo.cue"}};
+        ASSERT_EQ(runVolta({"/mn", "/dATAPI", "/t", "ref$2di", std::to_string(track)}, options).exitCode, 0);
+        const std::string reference = wavData(folder.filePath(QStringLiteral("ref0%1.wav").arg(track)).toStdString());
+        ASSERT_FALSE(reference.empty());
+        EXPECT_EQ(flacSamples(output(files[track == 1 ? 0 : 1]).toStdString()), reference);
+    }
+}
+
 TEST_F(RunWindowTest, ARunningTrackHoldsTheWindowUntilItIsStopped) {
     // At twice the speed of a real disc the first track lasts seven seconds.
     Form1& window = open(QStringLiteral(",speed=2"));

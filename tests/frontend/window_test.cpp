@@ -308,6 +308,44 @@ private slots:
         QVERIFY(!form.TauxComp->isEnabled());
         form.aac->trigger();
         QVERIFY(form.TauxComp->isEnabled());
+
+        // FLAC has no rate to choose; Opus takes every rate, those WMA greys out too.
+        form.flac->trigger();
+        QCOMPARE(bench.settings.value(SettingKey::FormatAudio), QStringLiteral("FLAC"));
+        QVERIFY(!form.TauxComp->isEnabled());
+        for (QAction* other : {form.mpeg, form.adpcm, form.aac, form.opus}) QVERIFY(!other->isChecked());
+        form.opus->trigger();
+        QCOMPARE(bench.settings.value(SettingKey::FormatAudio), QStringLiteral("OPUS"));
+        QVERIFY(form.TauxComp->isEnabled());
+        QVERIFY(!form.flac->isChecked());
+        for (const char* name : mp3Only) QVERIFY(rate(name)->isEnabled());
+        rate("Comp256")->trigger();
+        QCOMPARE(bench.settings.value(SettingKey::BitRate), QStringLiteral("256"));
+        form.mpeg->trigger();
+        QVERIFY(!form.opus->isChecked());
+        QVERIFY(rate("Comp256")->isChecked());
+    }
+
+    void storedNewFormatIsAppliedAtStart_data() {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("FLAC") << "FLAC";
+        QTest::newRow("OPUS") << "OPUS";
+    }
+
+    // The stored rate stays: FLAC has none, Opus takes it.
+    void storedNewFormatIsAppliedAtStart() {
+        QFETCH(QString, format);
+        Bench bench;
+        bench.settings.setValue(SettingKey::FormatAudio, format);
+        bench.settings.setValue(SettingKey::BitRate, QStringLiteral("256"));
+        Form1& form = bench.open();
+        QCOMPARE(bench.settings.value(SettingKey::FormatAudio), format);
+        QCOMPARE(bench.settings.value(SettingKey::BitRate), QStringLiteral("256"));
+        QCOMPARE(form.flac->isChecked(), format == "FLAC");
+        QCOMPARE(form.opus->isChecked(), format == "OPUS");
+        for (QAction* other : {form.mpeg, form.adpcm, form.aac}) QVERIFY(!other->isChecked());
+        QCOMPARE(form.TauxComp->isEnabled(), format == "OPUS");
+        QVERIFY(form.findChild<QAction*>("Comp256")->isChecked());
     }
 
     void storedFormatIsAppliedAtStart_data() {

@@ -39,18 +39,6 @@ uint32_t bigEndian(const std::string& bytes, size_t at, int count) {
     return value;
 }
 
-// The raw samples of a FLAC file as the flac program decodes them; none
-// when it refuses the file.
-std::optional<std::string> flacSamples(const std::string& path) {
-    const std::string raw = path + ".raw";
-    const RunResult result = runProgram({toolPath("flac"), "-d", "-s", "-f", "--force-raw-format", "--endian=little",
-                                         "--sign=signed", "-o", raw, path});
-    if (result.exitCode != 0) return std::nullopt;
-    std::string samples = readFile(raw);
-    fs::remove(raw);
-    return samples;
-}
-
 std::string metaflac(const std::string& option, const std::string& path) {
     std::string value = runProgram({toolPath("metaflac"), option, path}).output;
     while (!value.empty() && value.back() == '\n') value.pop_back();

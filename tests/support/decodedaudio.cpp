@@ -64,6 +64,16 @@ StreamInfo probe(const std::string& path) {
     return info;
 }
 
+std::optional<std::string> flacSamples(const std::string& path) {
+    const std::string raw = path + ".raw";
+    const RunResult result = runProgram({toolPath("flac"), "-d", "-s", "-f", "--force-raw-format", "--endian=little",
+                                         "--sign=signed", "-o", raw, path});
+    if (result.exitCode != 0) return std::nullopt;
+    std::string samples = readFile(raw);
+    std::remove(raw.c_str());
+    return samples;
+}
+
 std::vector<int16_t> decode(const std::string& path, int channels) {
     const std::string raw = path + ".decoded.raw";
     runProgram({toolPath("ffmpeg"), "-v", "error", "-y", "-i", path, "-f", "s16le", "-ar", "44100", "-ac",

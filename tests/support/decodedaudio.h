@@ -4,6 +4,7 @@
 // of how faithfully they hold their source.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ struct StreamInfo {
 
 // The first audio stream of `path`; fields stay empty when it has none.
 StreamInfo probe(const std::string& path);
+
+// The raw samples of a FLAC file as the flac program decodes them; none
+// when it refuses the file.
+std::optional<std::string> flacSamples(const std::string& path);
 
 // The file decoded to 16-bit samples at 44100 Hz with `channels` channels,
 // interleaved.
