@@ -6,3 +6,7 @@ constexpr const char* kBanner =
     "TANAGER 2.80 Release (May 13 2000,00:39:12)\n"
     "VOLTA digital audio extraction engine for Linux\n"
     "\n";
+
+// How the program names itself to the web services it asks, which want its
+// version and an address where its makers can be reached.
+constexpr const char* kUserAgent = "VOLTA/2.80 ( https://volta.invalid/ )";

@@ -5,7 +5,7 @@
 constexpr int kExitSuccess = 0;
 constexpr int kExitCommandLine = 1;  // command-line errors and help pages
 constexpr int kExitAspiFailure = 2;
-constexpr int kExitNoDiscNames = 3;  // CDDB failed and no alternate basename
+constexpr int kExitNoDiscNames = 3;  // CDDB or MusicBrainz failed and no alternate basename
 constexpr int kExitInquiryFailed = 3;
 constexpr int kExitDriveNotReady = 4;  // also a drive command set that cannot be made
 constexpr int kExitReadTocFailed = 5;

@@ -18,6 +18,7 @@
 #include "engine/drive/aspi.h"
 #include "engine/drive/cddrive.h"
 #include "engine/drive/driveselect.h"
+#include "engine/names/musicbrainzlookup.h"
 #include "engine/net/blockstream.h"
 #include "engine/net/distributedserver.h"
 #include "engine/net/linesocket.h"
@@ -143,16 +144,33 @@ int lookUpDiscNames() {
     return kContinue;
 }
 
+// Without names from MusicBrainz and without CDDB to ask, the run goes on
+// as after a failed CDDB lookup.
+int useAlternateBasename() {
+    if (options.alternateBasename[0] == '\0')
+        return reportFatal(kExitNoDiscNames, "MusicBrainz Query Failed And No Alternate Basename");
+    std::memcpy(options.basename, options.alternateBasename, sizeof options.basename);
+    return kContinue;
+}
+
 // CD-TEXT names count as found names: they are used for naming files.
+// MusicBrainz comes before CDDB, which is asked only when it gave nothing.
 int readDiscNames() {
     if (int code = prepareDisc(); code != 0) return code;
     if (currentDrive->namesValid) {
         std::printf("Using CD-TEXT Information\n");
         std::fflush(stdout);
         options.cddbEnabled = true;
-    } else if (options.cddbEnabled && options.cddbTryCount >= 0) {
-        return lookUpDiscNames();
+        return kContinue;
     }
+    if (options.musicBrainzRelease > 0) {
+        if (musicBrainzLookup(*currentDrive, options.musicBrainzRelease) == 0) {
+            options.cddbEnabled = true;
+            return kContinue;
+        }
+        if (!options.cddbEnabled) return useAlternateBasename();
+    }
+    if (options.cddbEnabled && options.cddbTryCount >= 0) return lookUpDiscNames();
     return kContinue;
 }
 

@@ -4,6 +4,7 @@
 #include "engine/drive/drivefamily.h"
 #include "engine/drive/readoffset.h"
 #include "engine/output/bitrates.h"
+#include "engine/names/json/musicbrainzanswer.h"
 
 #include <strings.h>
 
@@ -117,6 +118,9 @@ std::string filesPage() {
            "/1x      : set CDDB try count to x\n"
            "/2x      : set CDDB local cache file to x\n"
            "/bx      : set alternate basename in the event of CDDB failure\n"
+           "/3[n]    : identify CD with MusicBrainz, release n when several match (1),\n"
+           "           at VOLTA_MUSICBRAINZ_URL (https://musicbrainz.org/ws/2)\n"
+           "           names: CD-TEXT, else MusicBrainz, else CDDB (/0), else /b\n"
            "/*a      : add filespec a to the process queue\n"
            "\n"
            "basename formatting:\n"
@@ -287,6 +291,21 @@ int parseCacheFile(const char* value, ParseResult& result) {
     if (copyText(options.cacheFileName, sizeof options.cacheFileName, value) != 0)
         return stopWith(result, kExitMissingName, tooLong("CD Cache File Name", kCacheNameCapacity));
     options.cacheEnabled = true;
+    return 0;
+}
+
+// The number of the release among those the disc ID matches.
+int parseMusicBrainz(const char* value, ParseResult& result) {
+    int number = 1;
+    if (*value) {
+        char* end = nullptr;
+        long parsed = std::strtol(value, &end, 10);
+        if (!std::isdigit(static_cast<unsigned char>(*value)) || *end != '\0' || parsed < 1 ||
+            parsed > static_cast<long>(kMaxMusicBrainzReleases))
+            return stopWith(result, kExitCommandLine, std::string("Invalid MusicBrainz release: ") + value);
+        number = static_cast<int>(parsed);
+    }
+    options.musicBrainzRelease = number;
     return 0;
 }
 
@@ -579,6 +598,8 @@ int parseOption(const char* argument, ParseResult& result) {
             return 0;
         case '2':
             return parseCacheFile(value, result);
+        case '3':
+            return parseMusicBrainz(value, result);
         case '=':
             result.output += "Enabling Dod Urezi Vizaro\n";
             options.progressChar = '*';

@@ -100,6 +100,7 @@ struct Options {
     int cddbTryCount = 5;
     bool cacheEnabled = false;
     char cacheFileName[kCacheNameCapacity] = {};
+    int musicBrainzRelease = 0;  // which release of a MusicBrainz lookup names the disc; 0: no lookup
     char alternateBasename[kTextCapacity] = {};
     char basename[kTextCapacity] = {};
     Job jobs[kMaxJobs] = {};

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class AspiLibrary;
 class ScsiRequest;
@@ -54,6 +55,15 @@ protected:
     bool lunInCdb_ = true;
 };
 
+// What MusicBrainz adds to its names, for the tags; empty when the names
+// came from elsewhere.
+struct MusicBrainzIds {
+    std::string releaseDate;
+    std::string albumId;
+    std::string discId;
+    std::string recordingIds[kMaxTracks];  // slot k: track k+1
+};
+
 // The drive interface. Operations return 0 for success except testUnitReady.
 class CdDrive : public ScsiDevice {
 public:
@@ -97,6 +107,7 @@ public:
     // What a CDDB entry adds (DYEAR, DGENRE); empty when it says nothing.
     char discYear[kYearCapacity] = {};
     char discGenre[kNameCapacity] = {};
+    MusicBrainzIds musicBrainzIds;
     uint8_t tocData[kTocBytes] = {};
 };
 

@@ -101,6 +101,9 @@ const char kFiles[] = R"(File Parameters Help
 /1x      : set CDDB try count to x
 /2x      : set CDDB local cache file to x
 /bx      : set alternate basename in the event of CDDB failure
+/3[n]    : identify CD with MusicBrainz, release n when several match (1),
+           at VOLTA_MUSICBRAINZ_URL (https://musicbrainz.org/ws/2)
+           names: CD-TEXT, else MusicBrainz, else CDDB (/0), else /b
 /*a      : add filespec a to the process queue
 
 basename formatting:
@@ -213,6 +216,10 @@ TEST(CommandLine, ErrorsAndTheirExitCodes) {
         {{"/0"}, "Must supply e-mail address for CDDB\n", 24},
         {{"/0,cddb.example.org"}, "Must supply e-mail address for CDDB\n", 24},
         {{"/2"}, "CD Cache File Name Not Specified\n", 32},
+        {{"/30"}, "Invalid MusicBrainz release: 0\n", 1},
+        {{"/3-2"}, "Invalid MusicBrainz release: -2\n", 1},
+        {{"/32x"}, "Invalid MusicBrainz release: 2x\n", 1},
+        {{"/3501"}, "Invalid MusicBrainz release: 501\n", 1},
         {{"/eb", "/a"}, "Cannot Use ACM and External Compressor\n", 1},
         {{"/en", "/a"}, "Cannot Use ACM and External Compressor\n", 1},
         {{"/oo", "/a"}, "Cannot Use ACM and External Compressor\n", 1},
