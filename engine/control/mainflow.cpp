@@ -132,25 +132,20 @@ bool discIdentificationWanted() {
            options.cdPlayerMode || options.listToc;
 }
 
-// A lookup that keeps failing falls back to the alternate basename, with
-// numbered names, or ends the run. A result of 2 is final at once.
-int lookUpDiscNames() {
-    int result = identifyDisc(*currentDrive, options.cddbTryCount);
-    if (result == 0) return kContinue;
-    if (options.alternateBasename[0] == '\0')
-        return reportFatal(kExitNoDiscNames, "CDDB Query Failed And No Alternate Basename");
+// Without names the run goes on under the alternate basename, with
+// numbered names, or ends with `failure`.
+int useAlternateBasename(const char* failure) {
+    if (options.alternateBasename[0] == '\0') return reportFatal(kExitNoDiscNames, failure);
     options.cddbEnabled = false;
     std::memcpy(options.basename, options.alternateBasename, sizeof options.basename);
     return kContinue;
 }
 
-// Without names from MusicBrainz and without CDDB to ask, the run goes on
-// as after a failed CDDB lookup.
-int useAlternateBasename() {
-    if (options.alternateBasename[0] == '\0')
-        return reportFatal(kExitNoDiscNames, "MusicBrainz Query Failed And No Alternate Basename");
-    std::memcpy(options.basename, options.alternateBasename, sizeof options.basename);
-    return kContinue;
+// A lookup that keeps failing falls back to the alternate basename, with
+// numbered names, or ends the run. A result of 2 is final at once.
+int lookUpDiscNames() {
+    int result = identifyDisc(*currentDrive, options.cddbTryCount);
+    return result == 0 ? kContinue : useAlternateBasename("CDDB Query Failed And No Alternate Basename");
 }
 
 // CD-TEXT names count as found names: they are used for naming files.
@@ -168,7 +163,8 @@ int readDiscNames() {
             options.cddbEnabled = true;
             return kContinue;
         }
-        if (!options.cddbEnabled) return useAlternateBasename();
+        // Without CDDB to ask, the run goes on as after a failed CDDB lookup.
+        if (!options.cddbEnabled) return useAlternateBasename("MusicBrainz Query Failed And No Alternate Basename");
     }
     if (options.cddbEnabled && options.cddbTryCount >= 0) return lookUpDiscNames();
     return kContinue;

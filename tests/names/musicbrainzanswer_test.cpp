@@ -63,7 +63,8 @@ TEST(MusicBrainzAnswerTest, ReadsTheReleasesAndTheMediumThatHoldsTheDisc) {
 
 // The track's own title and credit win; without them the recording's count.
 TEST(MusicBrainzAnswerTest, RecordingStandsInForWhatTheTrackLacks) {
-    const char* text = R"({"releases": [{"id": "r", "title": "T", "artist-credit": [{"artist": {"name": "From Artist"}}],
+    const char* text = R"({"releases": [{"id": "r", "title": "T",
+        "artist-credit": [{"artist": {"name": "From Artist"}}],
         "media": [{"discs": [{"id": "IdM8pMcBeqj5XsPOJ8a5.nerDcI-"}], "tracks": [
           {"recording": {"id": "rec", "title": "Recorded", "artist-credit": [{"name": "Singer"}]}},
           {"title": "Own", "artist-credit": [{"name": "Own Artist"}], "recording": {"title": "Recorded"}}]}]}]})";
