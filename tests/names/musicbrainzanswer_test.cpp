@@ -11,21 +11,11 @@ namespace {
 
 const std::string kDiscId = "IdM8pMcBeqj5XsPOJ8a5.nerDcI-";
 
-FakeRelease album() {
-    FakeRelease release;
-    release.id = "rel-1";
-    release.title = "Some Disc";
-    release.credit = {{"Ann", " & "}, {"Bob", ""}};
-    release.date = "2007-10-10";
-    release.country = "GB";
-    release.barcode = "0123456789012";
-    release.media = {mediumOf(kDiscId, {"Intro", "Middle", "End"})};
-    return release;
-}
+FakeRelease album() { return sampleAlbum(kDiscId); }
 
 TEST(MusicBrainzAnswerTest, ReadsTheReleasesAndTheMediumThatHoldsTheDisc) {
     FakeRelease boxSet = album();
-    boxSet.id = "rel-2";
+    boxSet.id = "rel-box";
     boxSet.date = "";
     boxSet.country = "";
     boxSet.barcode = "";
@@ -38,7 +28,7 @@ TEST(MusicBrainzAnswerTest, ReadsTheReleasesAndTheMediumThatHoldsTheDisc) {
         << reason;
     ASSERT_EQ(answer.releases.size(), 2u);
     const MusicBrainzRelease& first = answer.releases[0];
-    EXPECT_EQ(first.id, "rel-1");
+    EXPECT_EQ(first.id, "rel-album");
     EXPECT_EQ(first.title, "Some Disc");
     EXPECT_EQ(first.artist, "Ann & Bob");
     EXPECT_EQ(first.date, "2007-10-10");

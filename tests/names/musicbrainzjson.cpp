@@ -26,6 +26,18 @@ FakeMedium mediumOf(const std::string& discId, const std::vector<std::string>& t
     return medium;
 }
 
+FakeRelease sampleAlbum(const std::string& discId) {
+    FakeRelease release;
+    release.id = "rel-album";
+    release.title = "Some Disc";
+    release.credit = {{"Ann", " & "}, {"Bob", ""}};
+    release.date = "2007-10-10";
+    release.country = "GB";
+    release.barcode = "0123456789012";
+    release.media = {mediumOf(discId, {"Intro", "Middle", "End"})};
+    return release;
+}
+
 std::string musicBrainzJson(const std::string& discId, const std::vector<FakeRelease>& releases) {
     Json list = Json::array();
     for (const FakeRelease& release : releases) {

@@ -36,4 +36,8 @@ Credit creditOf(const std::string& artist);
 // "rec-1", "rec-2", ...
 FakeMedium mediumOf(const std::string& discId, const std::vector<std::string>& titles);
 
+// A release of one disc, "Some Disc" by "Ann & Bob" (2007, GB, barcode
+// 0123456789012), whose medium holds `discId` with "Intro", "Middle", "End".
+FakeRelease sampleAlbum(const std::string& discId);
+
 std::string musicBrainzJson(const std::string& discId, const std::vector<FakeRelease>& releases);

@@ -23,17 +23,7 @@ const std::string kTarget = kPath + "?inc=artist-credits+recordings&fmt=json";
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-FakeRelease album() {
-    FakeRelease release;
-    release.id = "rel-album";
-    release.title = "Some Disc";
-    release.credit = {{"Ann", " & "}, {"Bob", ""}};
-    release.date = "2007-10-10";
-    release.country = "GB";
-    release.barcode = "0123456789012";
-    release.media = {mediumOf(kDiscId, {"Intro", "Middle", "End"})};
-    return release;
-}
+FakeRelease album() { return sampleAlbum(kDiscId); }
 
 HttpReply answerWith(const std::vector<FakeRelease>& releases) {
     HttpReply reply;
