@@ -146,6 +146,20 @@ TEST_F(StageChain, DefaultChainWritesTheInputUnchangedIntoAWavFile) {
     EXPECT_EQ(std::memcmp(file.data() + 46, audio.data(), audio.size()), 0);
 }
 
+// A file left from an earlier, longer rip is emptied first: nothing of it
+// stays behind the new samples.
+TEST_F(StageChain, AnEarlierLongerFileIsReplacedWhole) {
+    writeFile(dir_.file("track03.wav"), std::string(5 * 58800, 'x'));
+    auto chain = createAudioChain("track03");
+    ASSERT_TRUE(chain);
+    const std::vector<uint8_t> audio = testAudio(2 * 58800);
+    runChain(*chain, audio, 58800);
+    chain.reset();
+    const std::string file = readFile(dir_.file("track03.wav"));
+    ASSERT_EQ(file.size(), 46 + audio.size());
+    EXPECT_EQ(std::memcmp(file.data() + 46, audio.data(), audio.size()), 0);
+}
+
 TEST_F(StageChain, ProcessingStagesStandInTheirOrderFromTheHead) {
     options.trimLeading = options.trimTrailing = true;
     options.padLeadingSeconds = 2.0;
