@@ -32,7 +32,11 @@ int ProgressMeter::update() {
         std::fflush(stdout);
     }
     drawn = target;
-    return pollKey() == kEscape ? 1 : 0;
+    auto now = std::chrono::steady_clock::now();
+    if (now < nextKeyPoll) return 0;
+    int key = pollKey();
+    nextKeyPoll = key < 0 ? now + kKeyPollInterval : std::chrono::steady_clock::time_point{};
+    return key == kEscape ? 1 : 0;
 }
 
 void ProgressMeter::finish() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 // The console progress bar of a long operation: a title line, then 40 cells
 // between square brackets, filled with options.progressChar as the percentage
 // grows. update() also reports whether ESC was pressed.
@@ -24,4 +26,11 @@ class ProgressMeter {
     int percent = 0;
     int drawn = 0;  // cells printed so far
     bool isBarOpen = false;  // begun, and its line not yet left
+
+  private:
+    // Looking for a key costs system calls, and blocks can come far faster
+    // than anyone types: after a look that found nothing, the next waits a
+    // little.
+    static constexpr std::chrono::milliseconds kKeyPollInterval{10};
+    std::chrono::steady_clock::time_point nextKeyPoll{};
 };
