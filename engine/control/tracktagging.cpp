@@ -28,7 +28,12 @@ TrackTags tagsForTrack(const CdDrive& drive, int track) {
     }
     tags.artist = tagText(drive.discArtist);
     tags.album = tagText(drive.discTitle);
-    tags.year = tagText(drive.discYear);
+    // MusicBrainz names come with the release's whole date.
+    const MusicBrainzIds& ids = drive.musicBrainzIds;
+    tags.year = ids.releaseDate.empty() ? tagText(drive.discYear) : tagText(ids.releaseDate.c_str());
+    tags.musicBrainzAlbumId = tagText(ids.albumId.c_str());
+    tags.musicBrainzDiscId = tagText(ids.discId.c_str());
+    if (track > 0 && track <= kMaxTracks) tags.musicBrainzTrackId = tagText(ids.recordingIds[track - 1].c_str());
     tags.genre = tagText(drive.discGenre);
     DiscLayout layout;
     if (readDiscLayout(drive, layout) == 0) {

@@ -1,5 +1,6 @@
 #include "tests/cddb/cddbtestserver.h"
 #include "tests/names/musicbrainzjson.h"
+#include "tests/support/decodedaudio.h"
 #include "tests/support/discimage.h"
 #include "tests/support/httpserver.h"
 #include "tests/support/runvolta.h"
@@ -107,6 +108,20 @@ TEST_F(MusicBrainzLookupTest, OneReleaseNamesTheFilesAndTheirTags) {
     EXPECT_STREQ(tag.c_str() + 33, "Ann & Bob");
     EXPECT_STREQ(tag.c_str() + 63, "Some Disc");
     EXPECT_EQ(readFile(cacheFile()), answerWith({album()}).body);
+}
+
+// The release's date and the MusicBrainz identifiers go into the tags of
+// the formats that have room for them, as music players read them.
+TEST_F(MusicBrainzLookupTest, TagsCarryTheReleaseDateAndTheIdentifiers) {
+    TestHttpServer server;
+    server.route(kPath, answerWith({album()}));
+    RunResult result = run({"/3", "/i", "/ec", "$2di", "2"}, server.baseUrl());
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    RunResult listed = runProgram({toolPath("metaflac"), "--export-tags-to=-", dir.file("out/02.flac")});
+    for (const char* comment : {"TITLE=Middle", "ALBUM=Some Disc", "DATE=2007-10-10", "MUSICBRAINZ_ALBUMID=rel-album",
+                                "MUSICBRAINZ_TRACKID=rec-2"})
+        EXPECT_TRUE(contains(listed.output, std::string(comment) + "\n")) << comment << "\n" << listed.output;
+    EXPECT_TRUE(contains(listed.output, "MUSICBRAINZ_DISCID=" + kDiscId + "\n")) << listed.output;
 }
 
 TEST_F(MusicBrainzLookupTest, SeveralReleasesAreListedAndOneIsChosen) {

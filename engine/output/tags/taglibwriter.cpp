@@ -7,6 +7,7 @@
 #include <opusfile.h>
 #include <textidentificationframe.h>
 #include <tstring.h>
+#include <uniquefileidentifierframe.h>
 #include <xiphcomment.h>
 
 #include <cstdlib>
@@ -30,6 +31,10 @@ void addFrame(TagLib::ID3v2::Tag& tag, const char* id, const std::string& value)
     tag.addFrame(frame);
 }
 
+void addUserFrame(TagLib::ID3v2::Tag& tag, const char* description, const std::string& value) {
+    if (!value.empty()) tag.addFrame(new TagLib::ID3v2::UserTextIdentificationFrame(description, text(value)));
+}
+
 int writeId3v2(const char* path, const TrackTags& tags) {
     TagLib::MPEG::File file(path, false);
     if (!file.isValid()) return 1;
@@ -40,8 +45,13 @@ int writeId3v2(const char* path, const TrackTags& tags) {
     if (tags.trackNumber > 0) addFrame(tag, "TRCK", trackText(tags));
     addFrame(tag, "TDRC", tags.year);
     addFrame(tag, "TCON", tags.genre);
-    if (!tags.cddbDiscId.empty())
-        tag.addFrame(new TagLib::ID3v2::UserTextIdentificationFrame("CDDB DiscID", text(tags.cddbDiscId)));
+    addUserFrame(tag, "CDDB DiscID", tags.cddbDiscId);
+    addUserFrame(tag, "MusicBrainz Album Id", tags.musicBrainzAlbumId);
+    addUserFrame(tag, "MusicBrainz Disc Id", tags.musicBrainzDiscId);
+    if (!tags.musicBrainzTrackId.empty())
+        tag.addFrame(new TagLib::ID3v2::UniqueFileIdentifierFrame(
+            "http://musicbrainz.org", TagLib::ByteVector(tags.musicBrainzTrackId.data(),
+                                                         static_cast<unsigned>(tags.musicBrainzTrackId.size()))));
     // Only the ID3v2 tag is written: an ID3v1 tag at the end stays as it is.
     return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v4,
                      TagLib::File::DoNotDuplicate)
@@ -62,6 +72,9 @@ void fillComments(TagLib::Ogg::XiphComment& comments, const TrackTags& tags) {
     addField(comments, "DATE", tags.year);
     addField(comments, "GENRE", tags.genre);
     addField(comments, "CDDB_DISCID", tags.cddbDiscId);
+    addField(comments, "MUSICBRAINZ_ALBUMID", tags.musicBrainzAlbumId);
+    addField(comments, "MUSICBRAINZ_TRACKID", tags.musicBrainzTrackId);
+    addField(comments, "MUSICBRAINZ_DISCID", tags.musicBrainzDiscId);
 }
 
 int writeFlacComments(const char* path, const TrackTags& tags) {
@@ -88,6 +101,10 @@ int writeAsf(const char* path, const TrackTags& tags) {
     if (tags.trackNumber > 0) tag.setTrack(static_cast<unsigned>(tags.trackNumber));
     if (!tags.genre.empty()) tag.setGenre(text(tags.genre));
     if (!tags.year.empty()) tag.setYear(static_cast<unsigned>(std::atoi(tags.year.c_str())));
+    for (const auto& [name, value] : {std::pair{"MusicBrainz/Album Id", &tags.musicBrainzAlbumId},
+                                      std::pair{"MusicBrainz/Track Id", &tags.musicBrainzTrackId},
+                                      std::pair{"MusicBrainz/Disc Id", &tags.musicBrainzDiscId}})
+        if (!value->empty()) tag.setAttribute(name, TagLib::ASF::Attribute(text(*value)));
     return file.save() ? 0 : 1;
 }
 

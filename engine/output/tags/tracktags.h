@@ -14,6 +14,10 @@ struct TrackTags {
     std::string year;
     std::string genre;
     std::string cddbDiscId;  // eight lower-case hex digits
+    // The release, the recording and the disc ID of names from MusicBrainz.
+    std::string musicBrainzAlbumId;
+    std::string musicBrainzTrackId;
+    std::string musicBrainzDiscId;
 };
 
 // The formats that hold a whole TrackTags.
