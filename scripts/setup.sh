@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-14-dev
   libswresample-dev libavutil-dev libavcodec-dev libavformat-dev
   libmp3lame-dev libsdl2-dev
-  libcurl4-openssl-dev
+  libcurl4-openssl-dev zlib1g-dev
   nlohmann-json3-dev
   libflac-dev libopusenc-dev libopus-dev libtag1-dev flac opus-tools
   qt6-base-dev qt6-base-dev-tools libgl-dev
