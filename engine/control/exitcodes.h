@@ -12,6 +12,7 @@ constexpr int kExitReadTocFailed = 5;
 constexpr int kExitCddaModeFailed = 6;
 constexpr int kExitQueueFailed = 7;  // the queue stopped on a failed job
 constexpr int kExitAcmCancelled = 8;
+constexpr int kExitNotAccurate = 9;  // /verify: the database knows the disc, a track differs
 constexpr int kExitQueueHosed = 10;
 constexpr int kExitNoCommandLine = 19;
 constexpr int kExitFilterParameters = 20;

@@ -18,6 +18,7 @@
 #include "engine/output/externalencoder.h"
 #include "engine/pipeline/audiostage.h"
 #include "engine/pipeline/stagechain.h"
+#include "engine/verify/ripverification.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -62,7 +63,7 @@ void expandAllAudioTracks(const CdDrive& drive) {
     }
 }
 
-int runTrackRange(const CdDrive& drive, const Job& job) {
+int runTrackRange(const CdDrive& drive, const Job& job, RipVerification* verification) {
     // Counted wider than int, so that a range ending at INT_MAX ends.
     for (long long number = job.first; number <= job.last; ++number) {
         int track = static_cast<int>(number);
@@ -78,14 +79,14 @@ int runTrackRange(const CdDrive& drive, const Job& job) {
         int end = drive.trackEnd(track);
         std::string name = fitOutputName(formatName(options.basename, track, end - start));
         std::printf("Track %d: \"%s\"\n", track, name.c_str());
-        if (processJob(name, start, end) != 0) return 1;
+        if (processJob(name, start, end, verification) != 0) return 1;
         if (options.id3Tagging) tagOutput(track);
     }
     return 0;
 }
 
 // A reversed range is as invalid as one outside the disc: it holds nothing.
-int runSectorRange(const CdDrive& drive, const Job& job) {
+int runSectorRange(const CdDrive& drive, const Job& job, RipVerification* verification) {
     if (job.first < drive.trackStart(drive.firstTrack()) ||
         job.last > drive.trackEnd(drive.lastTrack()) || job.first > job.last) {
         std::printf("Warning, LBA Range %d-%d Is Invalid, Skipping\n", job.first, job.last);
@@ -94,22 +95,22 @@ int runSectorRange(const CdDrive& drive, const Job& job) {
     std::string name = fitOutputName(formatName(options.basename, 0, job.last - job.first),
                                      "{" + std::to_string(job.first) + "-" + std::to_string(job.last) + "}");
     std::printf("Range: \"%s\"\n", name.c_str());
-    if (processJob(name, job.first, job.last) != 0) return 1;
+    if (processJob(name, job.first, job.last, verification) != 0) return 1;
     if (options.id3Tagging) tagOutput(-1);
     return 0;
 }
 
-int runWholeDisc(const CdDrive& drive) {
+int runWholeDisc(const CdDrive& drive, RipVerification* verification) {
     int start = drive.trackStart(drive.firstTrack());
     int end = drive.trackEnd(drive.lastTrack());
     std::string name = fitOutputName(formatName(options.basename, 0, end - start));
     std::printf("Whole Disc: \"%s\"\n", name.c_str());
-    if (processJob(name, start, end) != 0) return 1;
+    if (processJob(name, start, end, verification) != 0) return 1;
     if (options.id3Tagging) tagOutput(-1);
     return 0;
 }
 
-int runJobs() {
+int runJobs(RipVerification* verification) {
     if (options.jobCount == 0) return 0;
     const CdDrive& drive = *currentDrive;
     expandAllAudioTracks(drive);
@@ -117,9 +118,9 @@ int runJobs() {
         const Job& job = options.jobs[i];
         int result = 0;
         switch (job.kind) {
-        case TrackRange: result = runTrackRange(drive, job); break;
-        case SectorRange: result = runSectorRange(drive, job); break;
-        case WholeDisc: result = runWholeDisc(drive); break;
+        case TrackRange: result = runTrackRange(drive, job, verification); break;
+        case SectorRange: result = runSectorRange(drive, job, verification); break;
+        case WholeDisc: result = runWholeDisc(drive, verification); break;
         default:
             currentDrive.reset();
             return reportFatal(kExitQueueHosed, "The queue is hosed!");
@@ -172,42 +173,44 @@ void applyPriority(int windowsPriority) {
 
 struct QueueThread {
     int priority = 0;
+    RipVerification* verification = nullptr;
     int result = 0;
 };
 
 void* queueThreadMain(void* argument) {
     auto* thread = static_cast<QueueThread*>(argument);
     applyPriority(thread->priority);
-    thread->result = runQueue();
+    thread->result = runQueue(thread->verification);
     return nullptr;
 }
 
 }  // namespace
 
-int runQueue() {
-    if (int code = runJobs(); code != 0) return code;
+int runQueue(RipVerification* verification) {
+    if (int code = runJobs(verification); code != 0) return code;
     reprocessPatterns();
     return kExitSuccess;
 }
 
-int runQueueOnThread(int priority) {
+int runQueueOnThread(int priority, RipVerification* verification) {
     QueueThread thread;
     thread.priority = priority;
+    thread.verification = verification;
     pthread_t handle;
     if (::pthread_create(&handle, nullptr, queueThreadMain, &thread) != 0) {
         std::printf("Can't create queue thread");
         std::fflush(stdout);
-        return runQueue();
+        return runQueue(verification);
     }
     ::pthread_join(handle, nullptr);
     return thread.result;
 }
 
-int processJob(const std::string& name, int firstSector, int endSector) {
+int processJob(const std::string& name, int firstSector, int endSector, RipVerification* verification) {
     std::unique_ptr<AudioStage> chain = createAudioChain(name.c_str());
     ProgressMeter meter;
     ReadFront front;
-    if (!chain || front.build(*currentDrive, firstSector, endSector, chain) != 0) {
+    if (!chain || front.build(*currentDrive, firstSector, endSector, verification, chain) != 0) {
         std::printf("Error Creating Audio Processor\n");
         return 1;
     }
@@ -215,6 +218,7 @@ int processJob(const std::string& name, int firstSector, int endSector) {
     setConsoleTitle(title.c_str());
     std::unique_ptr<Extractor> extractor = createJobExtractor(chain);
     if (extractor) extractor->keepInFront(front.processing());
+    currentDrive->readTally.clear();
     int result = 0;
     if (options.globalMode != DistributedClient && currentDrive->spinUp() != 0) {
         std::printf("Error spinning up CDROM\n");
@@ -226,8 +230,9 @@ int processJob(const std::string& name, int firstSector, int endSector) {
     std::fflush(stdout);
     if (result != 0) {
         if (isExternalEncoder(options.encoder)) discardTemporaryFiles();
-        return result;
+    } else {
+        encodeIfExternal(name.c_str());
     }
-    encodeIfExternal(name.c_str());
-    return 0;
+    if (verification) verification->jobEnded(name, result == 0, currentDrive->readTally);
+    return result;
 }

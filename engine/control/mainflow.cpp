@@ -28,6 +28,7 @@
 #include "engine/output/bitrates.h"
 #include "engine/output/externalencoder.h"
 #include "engine/output/waveformat.h"
+#include "engine/verify/ripverification.h"
 
 namespace {
 
@@ -176,6 +177,14 @@ int playCd() {
     return kExitSuccess;
 }
 
+// With /verify the disc is identified before the jobs.
+std::unique_ptr<RipVerification> startVerification() {
+    if (!options.verify || options.cdPlayerMode) return nullptr;
+    std::unique_ptr<RipVerification> verification = makeOwned<RipVerification>();
+    if (verification) verification->identify(*currentDrive);
+    return verification;
+}
+
 bool cddaModeWanted() { return options.jobCount > 0 || options.globalMode == DistributedServer; }
 
 int enterCddaMode() {
@@ -185,9 +194,12 @@ int enterCddaMode() {
     return reportFatal(kExitCddaModeFailed, "Could Not Initialize CDDA Mode");
 }
 
-// The queue's own exit code, on whichever thread it ran.
-int runJobQueue() {
-    int code = options.queuePriority != 0 ? runQueueOnThread(options.queuePriority) : runQueue();
+// The queue's own exit code, on whichever thread it ran; with /verify,
+// what the verification makes of it.
+int runJobQueue(RipVerification* verification) {
+    int code = options.queuePriority != 0 ? runQueueOnThread(options.queuePriority, verification)
+                                          : runQueue(verification);
+    if (verification) code = verification->finish(code);
     std::fflush(stdout);
     return code;
 }
@@ -241,16 +253,24 @@ int runMain(int argc, char** argv) {
     int acquired = options.globalMode == DistributedClient ? acquireRemoteDrive(serverSocket) : acquireLocalDrive();
     if (acquired != kContinue) return acquired;
     bool identify = discIdentificationWanted();
+    std::unique_ptr<RipVerification> verification;
     if (identify) {
         if (int code = readDiscNames(); code != kContinue) return code;
         if (options.listToc) printToc();
+        verification = startVerification();
+    }
+    // With /l, checking the disc in the database is all a /verify run does.
+    if (verification && options.listToc) {
+        currentDrive.reset();
+        leaveServer(serverSocket);
+        return kExitSuccess;
     }
     if (int code = checkCommandLine(argc); code != kContinue) return code;
     if (options.globalMode == Standalone && options.cdPlayerMode) return playCd();
     if (int code = chooseOutputFormat(); code != kContinue) return code;
     if (int code = enterCddaMode(); code != kContinue) return code;
     int result = options.globalMode == DistributedServer ? runDistributedServer(*currentDrive, aspiLibrary())
-                                                         : runJobQueue();
+                                                         : runJobQueue(verification.get());
     releaseDrive();
     leaveServer(serverSocket);
     stopSockets();

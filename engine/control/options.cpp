@@ -80,7 +80,9 @@ constexpr const char* kModesPage =
     "/ms      : sync mode: read, read + align, read + align, and repeat\n"
     "/mm      : memory mode: read into memory, write to disc\n"
     "\n"
-    "/rx      : set read retries to x (5)\n";
+    "/rx      : set read retries to x (5)\n"
+    "/v       : verify the rip with AccurateRip, write a rip log and a cue sheet\n"
+    "           (/v /l: check the disc in the database without ripping)\n";
 
 constexpr const char* kEncodersPage =
     "Encoder Parameters Help\n"
@@ -565,6 +567,13 @@ int parseReadOffset(const char* value, ParseResult& result) {
     return 0;
 }
 
+int parseVerify(const char* value, ParseResult& result) {
+    if (*value != '\0' && strcasecmp(value, "erify") != 0)
+        return stopWith(result, kExitCommandLine, std::string("Unknown Verify Option: ") + value);
+    options.verify = true;
+    return 0;
+}
+
 char folded(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
 // One argument that starts with "/" or "-".
@@ -644,6 +653,8 @@ int parseOption(const char* argument, ParseResult& result) {
             return parseScsiAddress(value, result);
         case 't':
             return parseTrim(subLetter, result);
+        case 'v':
+            return parseVerify(value, result);
         case 'z':
             return parseZeroPad(subLetter, subValue, result);
         default:

@@ -51,6 +51,7 @@ struct Options {
     int extractMode = 0;  // 0 burst, 1 normal, 2 sync, 3 memory
     int readRetries = 5;
     int readOffset = 0;  // the drive's read offset in samples, corrected while reading
+    bool verify = false;  // AccurateRip checksums, rip log and cue sheet
 
     // Filters and effects
     double preampGain = 0.0;

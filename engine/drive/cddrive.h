@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/drive/readtally.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -109,6 +111,7 @@ public:
     char discGenre[kNameCapacity] = {};
     MusicBrainzIds musicBrainzIds;
     uint8_t tocData[kTocBytes] = {};
+    ReadTally readTally;  // audio reads that failed, kept by the extractors
 };
 
 // Stores `length` bytes of `text` as a name of the table, from whichever

@@ -9,17 +9,21 @@ ReadRequest::ReadRequest(CdDrive& drive, AspiLibrary& library) : drive(drive), r
 
 ReadRequest::~ReadRequest() { finish(); }
 
-void ReadRequest::start(uint8_t* into, int lba, int sectorCount) {
+void ReadRequest::start(uint8_t* into, int firstSector, int sectorCount) {
     target = into;
+    lba = firstSector;
     count = sectorCount;
-    startResult = drive.startRead(request, into, lba, sectorCount);
+    startResult = drive.startRead(request, into, firstSector, sectorCount);
     pending = startResult == 0;
+    if (startResult != 0) drive.readTally.noteFailure(lba, count);
 }
 
 int ReadRequest::finish() {
     if (!pending) return startResult != 0 ? 1 : 0;
     pending = false;
-    return drive.waitRead(request) != 0 ? 1 : 0;
+    if (drive.waitRead(request) == 0) return 0;
+    drive.readTally.noteFailure(lba, count);
+    return 1;
 }
 
 const char* ReadRequest::failure() const { return startResult != 0 ? "" : request.failure(); }
@@ -72,6 +76,7 @@ int Extractor::readWithRetries(ReadSlot& slot, int lba, int count, int& retries,
     while (slot.read(lba, count) != 0) {
         if (retries <= 0 || progress.update() != 0) return 1;
         --retries;
+        slot.noteRetry();
     }
     return 0;
 }

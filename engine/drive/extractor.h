@@ -20,8 +20,11 @@ public:
     ReadRequest& operator=(const ReadRequest&) = delete;
 
     void start(uint8_t* into, int lba, int count);
-    // 0 when the read started last has delivered its sectors.
+    // 0 when the read started last has delivered its sectors; a failure
+    // goes into the drive's tally.
     int finish();
+    // The failed read is about to be repeated.
+    void noteRetry() { drive.readTally.noteRetry(); }
     // Why the read failed, when the transport says; else empty.
     const char* failure() const;
 
@@ -33,6 +36,7 @@ private:
     CdDrive& drive;
     ScsiRequest request;
     uint8_t* target = nullptr;
+    int lba = 0;
     int count = 0;
     bool pending = false;
     int startResult = 0;
@@ -48,6 +52,7 @@ public:
     void start(int lba, int count) { request.start(buffer, lba, count); }
     int finish() { return request.finish(); }
     int read(int lba, int count);
+    void noteRetry() { request.noteRetry(); }
     const char* failure() const { return request.failure(); }
 
     const uint8_t* data() const { return buffer; }

@@ -34,31 +34,55 @@ void TrackChecksums::add(const uint8_t* data, std::size_t bytes) {
     for (std::size_t rest = bytes % kFrameBytes; rest > 0; --rest) carry_[carried_++] = *data++;
 }
 
-// The sums are split so that the loops have no test per frame: the counted
-// positions of this piece first, then the peak over all of it.
-void TrackChecksums::addFrames(const uint8_t* data, long long count) {
-    long long first = position_ + 1;
-    long long from = std::max(first, firstCounted_);
-    long long to = std::min(first + count - 1, lastCounted_);
-    uint32_t low = lowSum_;
-    uint32_t high = highSum_;
-    for (long long at = from; at <= to; ++at) {
-        uint64_t product = static_cast<uint64_t>(readLittleEndian32(data + (at - first) * kFrameBytes)) *
-                           static_cast<uint64_t>(at);
+namespace {
+
+// Both loops run over every byte of a rip; where the processor has them,
+// the compiler's wider vector instructions are chosen when volta starts.
+#if defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#define VOLTA_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define VOLTA_VECTOR_CLONES
+#endif
+
+// Adds frame k's product with position `first + k` to the sums, as low and
+// high words of the 64-bit products.
+VOLTA_VECTOR_CLONES
+void sumProducts(const uint8_t* data, long long count, uint32_t first, uint32_t& lowSum, uint32_t& highSum) {
+    uint32_t low = lowSum;
+    uint32_t high = highSum;
+    for (long long k = 0; k < count; ++k) {
+        uint64_t product = static_cast<uint64_t>(readLittleEndian32(data + k * kFrameBytes)) *
+                           static_cast<uint64_t>(first + static_cast<uint32_t>(k));
         low += static_cast<uint32_t>(product);
         high += static_cast<uint32_t>(product >> 32);
     }
-    lowSum_ = low;
-    highSum_ = high;
+    lowSum = low;
+    highSum = high;
+}
 
+VOLTA_VECTOR_CLONES
+int peakOf(const uint8_t* data, long long samples) {
     int16_t smallest = 0;
     int16_t largest = 0;
-    const long long samples = count * 2;
     for (long long i = 0; i < samples; ++i) {
         int16_t sample = static_cast<int16_t>(readLittleEndian16(data + i * 2));
         smallest = std::min(smallest, sample);
         largest = std::max(largest, sample);
     }
-    peak_ = std::max({peak_, -static_cast<int>(smallest), static_cast<int>(largest)});
+    return std::max(-static_cast<int>(smallest), static_cast<int>(largest));
+}
+
+}  // namespace
+
+// Only the counted positions of the piece go into the sums; the peak is
+// of all of it.
+void TrackChecksums::addFrames(const uint8_t* data, long long count) {
+    long long first = position_ + 1;
+    long long from = std::max(first, firstCounted_);
+    long long to = std::min(first + count - 1, lastCounted_);
+    if (from <= to)
+        sumProducts(data + (from - first) * kFrameBytes, to - from + 1, static_cast<uint32_t>(from), lowSum_,
+                    highSum_);
+    peak_ = std::max(peak_, peakOf(data, count * 2));
     position_ += count;
 }

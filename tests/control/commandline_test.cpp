@@ -67,6 +67,8 @@ const char kModes[] = R"(Mode Parameters Help
 /mm      : memory mode: read into memory, write to disc
 
 /rx      : set read retries to x (5)
+/v       : verify the rip with AccurateRip, write a rip log and a cue sheet
+           (/v /l: check the disc in the database without ripping)
 )";
 
 const char kEncoders[] = R"(Encoder Parameters Help

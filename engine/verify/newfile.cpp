@@ -1,0 +1,68 @@
+#include "engine/verify/newfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+int writeAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t written = ::write(fd, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            if (written == 0) errno = ENOSPC;
+            return 1;
+        }
+        done += static_cast<size_t>(written);
+    }
+    return 0;
+}
+
+// Without hard links (some removable media), a rename that finds the
+// name free is the next best.
+int publish(const std::string& temporary, const std::string& path) {
+    if (::link(temporary.c_str(), path.c_str()) == 0) return 0;
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return 1;
+    if (pathExists(path)) {
+        errno = EEXIST;
+        return 1;
+    }
+    return ::rename(temporary.c_str(), path.c_str());
+}
+
+}  // namespace
+
+bool pathExists(const std::string& path) {
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+int writeNewFile(const std::string& path, const std::string& text, std::string& reason) {
+    std::string temporary = folderOf(path) + "VLTXXXXXX";
+    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return 1;
+    }
+    // The file's mode follows the umask, as that of every other output.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    int failed = writeAll(fd, text);
+    if (::close(fd) != 0 && failed == 0) failed = 1;
+    if (failed == 0) failed = publish(temporary, path);
+    if (failed != 0) reason = std::strerror(errno);
+    ::unlink(temporary.c_str());
+    return failed;
+}
