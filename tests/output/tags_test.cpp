@@ -42,16 +42,18 @@ CddbScript entry(const std::vector<std::string>& lines) {
     return script;
 }
 
-// The frames of an ID3v2.4 tag at the start of `bytes`: identifier to
-// content (for TXXX, "TXXX:" and the description), text without the
-// encoding byte. `size` receives the whole tag's size.
-std::map<std::string, std::string> id3v2Frames(const std::string& bytes, size_t& size, int& version) {
+// The frames of an ID3v2.4 tag at the start of `bytes`, each as often as
+// it stands there: identifier to content (for TXXX, "TXXX:" and the
+// description), text without the encoding byte. `size` receives the whole
+// tag's size.
+using Frames = std::multimap<std::string, std::string>;
+Frames id3v2Frames(const std::string& bytes, size_t& size, int& version) {
     auto synchsafe = [&](size_t at) {
         size_t value = 0;
         for (int i = 0; i < 4; ++i) value = value << 7 | (static_cast<uint8_t>(bytes[at + i]) & 0x7F);
         return value;
     };
-    std::map<std::string, std::string> frames;
+    Frames frames;
     size = 0;
     version = 0;
     if (bytes.size() < 10 || bytes.compare(0, 3, "ID3") != 0) return frames;
@@ -65,9 +67,9 @@ std::map<std::string, std::string> id3v2Frames(const std::string& bytes, size_t&
         body.erase(0, 1);
         if (id == "TXXX") {
             const size_t end = body.find('\0');
-            frames["TXXX:" + body.substr(0, end)] = body.substr(end + 1);
+            frames.emplace("TXXX:" + body.substr(0, end), body.substr(end + 1));
         } else {
-            frames[id] = body;
+            frames.emplace(id, body);
         }
         at += 10 + length;
     }
@@ -153,15 +155,15 @@ TEST_F(RichTagsTest, EveryFormatHoldsTheWholeNames) {
     const std::string mp3 = readFile(dir.file("01.mp3"));
     size_t size = 0;
     int version = 0;
-    const std::map<std::string, std::string> frames = id3v2Frames(mp3, size, version);
+    const Frames frames = id3v2Frames(mp3, size, version);
     EXPECT_EQ(version, 4);
-    EXPECT_EQ(frames, (std::map<std::string, std::string>{{"TIT2", title},
-                                                          {"TPE1", kArtist},
-                                                          {"TALB", kAlbum},
-                                                          {"TRCK", "1/2"},
-                                                          {"TDRC", "1998"},
-                                                          {"TCON", "J-Pop"},
-                                                          {"TXXX:CDDB DiscID", discId}}));
+    EXPECT_EQ(frames, (Frames{{"TIT2", title},
+                              {"TPE1", kArtist},
+                              {"TALB", kAlbum},
+                              {"TRCK", "1/2"},
+                              {"TDRC", "1998"},
+                              {"TCON", "J-Pop"},
+                              {"TXXX:CDDB DiscID", discId}}));
     ASSERT_GT(mp3.size(), size + 128);
     EXPECT_EQ(mp3.substr(size), readFile(dir.file("plain01.mp3")) + designId3v1(title, kArtist, kAlbum));
     EXPECT_EQ(probedTags(dir.file("01.mp3"))["TITLE"], title);
@@ -203,6 +205,25 @@ TEST_F(RichTagsTest, EveryFormatHoldsTheWholeNames) {
     EXPECT_EQ(wma.at("GENRE"), "J-Pop");
     const std::string wmaBytes = readFile(dir.file("01.wma"));
     EXPECT_EQ(wmaBytes.substr(wmaBytes.size() - 128), designId3v1(title, kArtist, kAlbum));
+}
+
+// An encoder program that tags its files itself: the file keeps one tag,
+// whose frames say what the disc says.
+TEST_F(RichTagsTest, AnEncoderProgramsOwnTagIsReplacedNotDoubled) {
+    ASSERT_EQ(run(entry({"DTITLE=Old / Names", "DYEAR=1970", "TTITLE0=Old"}), {"/eb", "/i", "old$2di", "1"}).exitCode,
+              0);
+    writeFile(dir.file("x3enc.exe"), "#!/bin/sh\ncp old01.mp3 \"$2\"\n");
+    fs::permissions(dir.file("x3enc.exe"), fs::perms::owner_all);
+    const RunResult result = run(entry({"DTITLE=New / Names", "TTITLE0=New"}), {"/ex", "/i", "new$2di", "1"});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    size_t size = 0;
+    int version = 0;
+    const Frames frames = id3v2Frames(readFile(dir.file("new01.mp3")), size, version);
+    for (const char* id : {"TIT2", "TPE1", "TALB", "TRCK", "TXXX:CDDB DiscID"}) EXPECT_EQ(frames.count(id), 1u) << id;
+    EXPECT_EQ(frames.find("TIT2")->second, "New");
+    EXPECT_EQ(frames.find("TALB")->second, "Names");
+    // What the disc does not say stays as the program wrote it.
+    EXPECT_EQ(frames.find("TDRC")->second, "1970");
 }
 
 // Control characters, a NUL, bytes that are no UTF-8 and a name of a

@@ -24,15 +24,20 @@ std::string trackText(const TrackTags& tags) {
 
 // Frames are made by hand in UTF-8: TagLib's default text encoding is one
 // setting for the whole process.
+// A tag an external encoder wrote already keeps one frame of each kind:
+// ours replaces its.
 void addFrame(TagLib::ID3v2::Tag& tag, const char* id, const std::string& value) {
     if (value.empty()) return;
+    tag.removeFrames(id);
     auto* frame = new TagLib::ID3v2::TextIdentificationFrame(TagLib::ByteVector(id), TagLib::String::UTF8);
     frame->setText(text(value));
     tag.addFrame(frame);
 }
 
 void addUserFrame(TagLib::ID3v2::Tag& tag, const char* description, const std::string& value) {
-    if (!value.empty()) tag.addFrame(new TagLib::ID3v2::UserTextIdentificationFrame(description, text(value)));
+    if (value.empty()) return;
+    if (auto* old = TagLib::ID3v2::UserTextIdentificationFrame::find(&tag, description)) tag.removeFrame(old);
+    tag.addFrame(new TagLib::ID3v2::UserTextIdentificationFrame(description, text(value)));
 }
 
 int writeId3v2(const char* path, const TrackTags& tags) {
