@@ -8,6 +8,7 @@
 #include "engine/output/encoderkind.h"
 #include "engine/output/tags/tagwriter.h"
 #include "engine/pipeline/stagechain.h"
+#include "engine/verify/ripverification.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -45,13 +46,15 @@ void appendId3v1(const CdDrive& drive, const std::string& path, int track) {
 // The rich tags go in first, so that the ID3v1 tag appended after them is
 // exactly the one the file would have without them. A file that is not
 // there is left alone without a message, as for the ID3v1 tag.
-void tagOutput(int track) {
+void tagOutput(int track, const RipVerification* verification) {
     if (currentOutputName[0] == '\0' || !currentDrive) return;
     const EncoderInfo& encoder = encoderInfo(options.encoder);
     const std::string path = pathOnDisk(currentOutputName);
     std::string reason;
+    TrackTags tags = tagsForTrack(*currentDrive, track);
+    if (verification) verification->tagTrack(track, tags);
     if (encoder.tags != RichTags::None && ::access(path.c_str(), F_OK) == 0 &&
-        writeRichTags(path.c_str(), encoder.tags, tagsForTrack(*currentDrive, track), reason) != 0)
+        writeRichTags(path.c_str(), encoder.tags, tags, reason) != 0)
         std::printf("Could Not Write Tags: %s (%s)\n", currentOutputName, reason.c_str());
     if (encoder.id3v1) appendId3v1(*currentDrive, path, track);
 }

@@ -80,7 +80,7 @@ int runTrackRange(const CdDrive& drive, const Job& job, RipVerification* verific
         std::string name = fitOutputName(formatName(options.basename, track, end - start));
         std::printf("Track %d: \"%s\"\n", track, name.c_str());
         if (processJob(name, start, end, verification) != 0) return 1;
-        if (options.id3Tagging) tagOutput(track);
+        if (options.id3Tagging) tagOutput(track, verification);
     }
     return 0;
 }

@@ -190,10 +190,17 @@ void RipVerification::jobEnded(const std::string& name, bool succeeded, const Re
     tap_ = nullptr;
 }
 
-const RippedTrack* RipVerification::lastCopyOf(int track) const {
-    for (auto copy = record_.tracks.rbegin(); copy != record_.tracks.rend(); ++copy)
-        if (copy->number == track && copy->complete) return &*copy;
-    return nullptr;
+void RipVerification::tagTrack(int track, TrackTags& tags) const {
+    for (auto copy = record_.tracks.rbegin(); copy != record_.tracks.rend(); ++copy) {
+        if (copy->number != track || !copy->complete) continue;
+        char checksums[64];
+        std::snprintf(checksums, sizeof checksums, "v1 %08X v2 %08X CRC32 %08X", copy->accurateRipV1,
+                      copy->accurateRipV2, copy->crc32);
+        tags.accurateRipDiscId = record_.accurateRipId;
+        tags.accurateRipResult = verdictText(copy->verdict);
+        tags.accurateRipChecksums = checksums;
+        return;
+    }
 }
 
 int RipVerification::finish(int exitCode) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/output/tags/tracktags.h"
 #include "engine/pipeline/audiostage.h"
 #include "engine/verify/checksumtap.h"
 #include "engine/verify/databaselookup.h"
@@ -32,9 +33,9 @@ public:
     // the drive's failed reads during the job.
     void jobEnded(const std::string& name, bool succeeded, const ReadTally& reads);
 
-    // What the last whole copy of `track` proved (its checksums and the
-    // verdict), for the tags of its file; none when no job copied it whole.
-    const RippedTrack* lastCopyOf(int track) const;
+    // What the last whole copy of `track` proved, into the tags of its
+    // file; nothing when no job copied it whole.
+    void tagTrack(int track, TrackTags& tags) const;
 
     // The closing line, the rip log and the cue sheet; returns the run's
     // exit code, which becomes 9 when the database knows the disc and a

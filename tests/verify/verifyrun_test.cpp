@@ -306,6 +306,31 @@ TEST_F(VerifyRunTest, UnwritableLogAndSheet) {
         EXPECT_EQ(entry.path().extension(), ".wav") << entry.path();
 }
 
+// FLAC and Opus files tagged with /i carry what their track's copy proved.
+TEST_F(VerifyRunTest, TagsSayWhatTheCopyProved) {
+    makeDisc({30, 20}, true);
+    Sums s[3] = {{}, sumsOf(1), sumsOf(2)};
+    server.route(databasePath(), reply(200, dbarSubmission(id, {{3, s[1].v2, 0}, {3, 0x0BADF00D, 0}})));
+    char checksums[64];
+    std::snprintf(checksums, sizeof checksums, "ACCURATERIPCHECKSUMS=v1 %08X v2 %08X CRC32 %08X\n", s[1].v1, s[1].v2,
+                  s[1].crc);
+    RunResult flac = rip({"/ec", "/i", "/v", "f$2di", "1:2"});
+    EXPECT_EQ(flac.exitCode, 9) << flac.output;
+    RunResult comments = runProgram({"/usr/bin/metaflac", "--export-tags-to=-", dir.file("f01.flac")});
+    for (const std::string& line : {std::string(checksums), "ACCURATERIPDISCID=" + id.text() + "\n",
+                                    std::string("ACCURATERIPRESULT=accurately ripped (confidence 3, v2)\n")})
+        EXPECT_TRUE(holds(comments.output, line)) << line << comments.output;
+    comments = runProgram({"/usr/bin/metaflac", "--export-tags-to=-", dir.file("f02.flac")});
+    EXPECT_TRUE(holds(comments.output, "ACCURATERIPRESULT=not accurate (database 0BADF00D, confidence 3)\n"))
+        << comments.output;
+
+    RunResult opus = rip({"/eo", "/i", "/v", "o$2di", "1"});
+    EXPECT_EQ(opus.exitCode, 0) << opus.output;
+    RunResult probed = runProgram({"/usr/bin/ffprobe", "-v", "error", "-show_entries", "stream_tags", "-of",
+                                   "default=noprint_wrappers=1", dir.file("o01.opus")});
+    EXPECT_TRUE(holds(probed.output, "TAG:ACCURATERIPRESULT=accurately ripped (confidence 3, v2)\n")) << probed.output;
+}
+
 // /v /l checks the disc without ripping it; through a distributed server
 // the verification is the same as on the drive itself.
 TEST_F(VerifyRunTest, CheckingAndRemoteRips) {

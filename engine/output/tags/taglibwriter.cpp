@@ -80,6 +80,9 @@ void fillComments(TagLib::Ogg::XiphComment& comments, const TrackTags& tags) {
     addField(comments, "MUSICBRAINZ_ALBUMID", tags.musicBrainzAlbumId);
     addField(comments, "MUSICBRAINZ_TRACKID", tags.musicBrainzTrackId);
     addField(comments, "MUSICBRAINZ_DISCID", tags.musicBrainzDiscId);
+    addField(comments, "ACCURATERIPDISCID", tags.accurateRipDiscId);
+    addField(comments, "ACCURATERIPRESULT", tags.accurateRipResult);
+    addField(comments, "ACCURATERIPCHECKSUMS", tags.accurateRipChecksums);
 }
 
 int writeFlacComments(const char* path, const TrackTags& tags) {

@@ -18,6 +18,11 @@ struct TrackTags {
     std::string musicBrainzAlbumId;
     std::string musicBrainzTrackId;
     std::string musicBrainzDiscId;
+    // What /verify proved of the track's copy: the disc's AccurateRip ID,
+    // the verdict and the checksums, as the console gives them.
+    std::string accurateRipDiscId;
+    std::string accurateRipResult;
+    std::string accurateRipChecksums;
 };
 
 // The formats that hold a whole TrackTags.
