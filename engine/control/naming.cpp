@@ -83,17 +83,29 @@ private:
     char text_[kWorkCapacity + 1];
 };
 
+// The names a disc without names gets; inserted names that say nothing
+// fall back on them too.
+constexpr const char* kDefaultTrackTitle = "Track";
+constexpr const char* kDefaultDiscTitle = "Disc";
+constexpr const char* kDefaultArtist = "Unknown";
+
 // Ranges and the whole disc (index 0) take the disc title as their title.
-const char* trackTitle(const CdDrive& drive, int index) {
-    if (index == 0) return drive.discTitle;
-    if (index < 1 || index > kMaxTracks) return "";
-    return drive.trackTitles[index - 1];
+const char* trackTitle(const CdDrive* drive, int index) {
+    if (!drive || index < 0 || index > kMaxTracks) return "";
+    return index == 0 ? drive->discTitle : drive->trackTitles[index - 1];
+}
+
+// Nothing but dots and blanks once cleaned (a colon becomes a dot): such a
+// name would leave the file no name, or the name of another track's.
+bool saysNothing(const char* name) {
+    return std::string_view(name).find_first_not_of(".: ") == std::string_view::npos;
 }
 
 // Names come from the disc, the cache or a server: only the user's template
 // may name folders, so no separator of theirs reaches the path. They may
 // come in ISO 8859-1; file names are UTF-8.
-std::string insertedName(const char* name) {
+std::string insertedName(const char* name, const char* fallback) {
+    if (saysNothing(name)) return fallback;
     std::string text = toUtf8(name);
     for (char& c : text)
         if (c == '\\' || c == '/') c = '-';
@@ -111,17 +123,21 @@ std::vector<std::string_view> folderLevels(std::string_view path) {
 }
 
 // A level that names filled to nothing, "." or ".." would make the path
-// absolute or climb out of the output folder; the template's own levels
-// stand as the user typed them.
+// absolute or climb out of the output folder, and one that a name made
+// begin with a dot would hide the file; the template's own levels stand as
+// the user typed them.
 std::string keepInsideFolders(const char* nameTemplate, std::string_view name) {
     std::vector<std::string_view> typed = folderLevels(nameTemplate);
     std::vector<std::string_view> filled = folderLevels(name);
     std::string result;
     for (size_t i = 0; i < filled.size(); ++i) {
         std::string_view level = filled[i];
-        bool climbs = level.empty() || level == "." || level == "..";
         if (i > 0) result += '\\';
-        if (climbs && (i >= typed.size() || typed[i] != level))
+        bool asTyped = i < typed.size() && typed[i] == level;
+        bool dotTyped = i < typed.size() && typed[i].starts_with('.');
+        if (!asTyped && !dotTyped) level.remove_prefix(std::min(level.find_first_not_of('.'), level.size()));
+        bool climbs = level.empty() || level == "." || level == "..";
+        if (climbs && !asTyped)
             result.append(std::max<size_t>(level.size(), 1), '-');
         else
             result += level;
@@ -134,9 +150,10 @@ std::string keepInsideFolders(const char* nameTemplate, std::string_view name) {
 std::string formatName(const char* nameTemplate, int index, int lengthSectors) {
     NameBuffer name(nameTemplate);
     const CdDrive* drive = currentDrive.get();
-    name.replaceAll("$t", drive ? insertedName(trackTitle(*drive, index)).c_str() : "");
-    name.replaceAll("$d", drive ? insertedName(drive->discTitle).c_str() : "");
-    name.replaceAll("$a", drive ? insertedName(drive->discArtist).c_str() : "");
+    const char* title = trackTitle(drive, index);
+    name.replaceAll("$t", insertedName(title, index == 0 ? kDefaultDiscTitle : kDefaultTrackTitle).c_str());
+    name.replaceAll("$d", insertedName(drive ? drive->discTitle : "", kDefaultDiscTitle).c_str());
+    name.replaceAll("$a", insertedName(drive ? drive->discArtist : "", kDefaultArtist).c_str());
     char number[16];
     std::snprintf(number, sizeof number, "%d", index);
     name.replaceAll("$i", number);
@@ -153,7 +170,9 @@ std::string formatName(const char* nameTemplate, int index, int lengthSectors) {
     std::string result = keepInsideFolders(nameTemplate, name.text());
     bool numbered = std::strstr(nameTemplate, "$i") != nullptr ||
                     std::strstr(nameTemplate, "$2di") != nullptr;
-    if (!options.cddbEnabled && !numbered && index != 0) result += number;
+    // A track whose title said nothing is named as on a disc without names.
+    bool untitled = std::strstr(nameTemplate, "$t") != nullptr && saysNothing(title);
+    if ((!options.cddbEnabled || untitled) && !numbered && index != 0) result += number;
     if (result.size() > kWorkCapacity) result.resize(utf8Prefix(result, kWorkCapacity));
     return result;
 }

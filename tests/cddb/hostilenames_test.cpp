@@ -69,12 +69,14 @@ TEST_F(HostileNamesTest, NamesNeverNameFolders) {
     spec.tracks[2].title = "../y";
     DiscImage disc(dir.file("image"), spec);
 
-    // The template's own folders stay folders; the names' levels do not climb.
-    fs::create_directories(out + "/--/-");
+    // The template's own folders stay folders; the names' levels do not
+    // climb, names of nothing but dots are the defaults, and no name makes a
+    // file or a folder begin with a dot.
+    fs::create_directories(out + "/Unknown/Disc");
     RunResult result = rip(disc, {"$a\\$d\\$t", "1:3"});
     ASSERT_EQ(result.exitCode, 0) << result.output;
-    std::set<std::string> expected = {"--/-/..-..-x.wav", "--/-/" + dashed(absoluteName("abs")) + ".wav",
-                                      "--/-/..-y.wav"};
+    std::set<std::string> expected = {"Unknown/Disc/-..-x.wav",
+                                      "Unknown/Disc/" + dashed(absoluteName("abs")) + ".wav", "Unknown/Disc/-y.wav"};
     EXPECT_EQ(writtenFiles(), expected) << result.output;
 }
 
@@ -88,11 +90,12 @@ TEST_F(HostileNamesTest, ServerAndCacheNamesNeverNameFolders) {
     {
         CddbTestServer server(script);
         cddbSwitch = server.cddbSwitch();
-        fs::create_directories(out + "/..-..-up");
+        fs::create_directories(out + "/-..-up");
         RunResult result = rip(disc, {cddbSwitch, "/2cddb.cache", "$a\\$t $d", "1:2"});
         ASSERT_EQ(result.exitCode, 0) << result.output;
         std::string title = dashed(absoluteName("abs"));
-        std::set<std::string> expected = {"..-..-up/..-..-x " + title + ".wav", "..-..-up/.. " + title + ".wav"};
+        // A title of dots says nothing: the track is named as without one.
+        std::set<std::string> expected = {"-..-up/-..-x " + title + ".wav", "-..-up/Track " + title + "02.wav"};
         EXPECT_EQ(writtenFiles(), expected) << result.output;
     }
 
@@ -101,12 +104,12 @@ TEST_F(HostileNamesTest, ServerAndCacheNamesNeverNameFolders) {
     std::string cache = readFile(out + "/cddb.cache");
     std::string key = cache.substr(0, cache.find('\n'));
     fs::remove_all(out);
-    fs::create_directories(out + "/--");
+    fs::create_directories(out + "/Unknown");
     writeFile(out + "/cddb.cache", key + "\n\\..\\..\\c\n..\n1 2\n..\\c1\n\n");
     RunResult result = rip(disc, {cddbSwitch, "/2cddb.cache", "$a\\$t $d", "1:2"});
     ASSERT_EQ(result.exitCode, 0) << result.output;
     EXPECT_NE(result.output.find("Entry Found In Local Cache"), std::string::npos) << result.output;
-    std::set<std::string> expected = {"--/..-c1 -..-..-c.wav", "--/ -..-..-c.wav"};
+    std::set<std::string> expected = {"Unknown/-c1 -..-..-c.wav", "Unknown/Track -..-..-c02.wav"};
     EXPECT_EQ(writtenFiles(), expected) << result.output;
 }
 

@@ -105,6 +105,31 @@ TEST_F(NamingRunTest, DefaultNamesWithoutCdTextGetTheTrackNumber) {
     EXPECT_TRUE(exists("Unknown-Disc-Disc{10-20}.wav"));
 }
 
+// A name of nothing but dots, colons and blanks says nothing: the track is
+// named as on a disc without names, so two such tracks never share a file.
+// No name makes a file or a folder begin with a dot.
+TEST_F(NamingRunTest, NamesThatSayNothingOrWouldHideTheFile) {
+    DiscSpec spec = audioDisc({30, 30, 30, 30});
+    spec.title = "...";
+    spec.performer = ".38 Special";
+    spec.tracks[0].title = ".";
+    spec.tracks[1].title = " : ";
+    spec.tracks[2].title = "..hidden";
+    spec.tracks[3].title = "Four";
+    DiscImage image(dir.path(), spec);
+    std::filesystem::create_directory(dir.file("Disc"));
+    RunResult result = rip(image, {"$d\\$t", "1:4"});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    for (const char* name : {"Disc\\Track01", "Disc\\Track02", "Disc\\hidden", "Disc\\Four"})
+        EXPECT_NE(result.output.find(std::string("\"") + name + "\"\n"), std::string::npos) << name << result.output;
+    for (const char* file : {"Disc/Track01.wav", "Disc/Track02.wav", "Disc/hidden.wav", "Disc/Four.wav"})
+        EXPECT_TRUE(exists(file)) << file;
+
+    result = rip(image, {"$a - $t", "3"});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_TRUE(exists("38 Special - ..hidden.wav")) << result.output;
+}
+
 TEST_F(NamingRunTest, BackslashWritesIntoASubDirectory) {
     DiscImage image(dir.path(), audioDisc({30, 30}));
     std::filesystem::create_directory(dir.file("MP3s"));
