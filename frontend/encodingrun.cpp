@@ -326,6 +326,8 @@ void EncodingRun::progressTick() {
     if (window_.progressOff() || progressFile_.isEmpty()) return;
     ProgressInput input;
     QFileInfo file(progressFile_);
+    // volta writes a track under its partial name until the track is whole.
+    if (!file.exists()) file.setFile(progressFile_ + kPartial);
     if (file.exists()) input.fileSize = file.size();
     input.format = window_.encodeSettings().format;
     input.sizeFactor = sizeFactor_;

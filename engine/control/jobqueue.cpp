@@ -5,6 +5,7 @@
 #include "engine/control/exitcodes.h"
 #include "engine/control/fatal.h"
 #include "engine/control/id3tag.h"
+#include "engine/control/joboutput.h"
 #include "engine/control/naming.h"
 #include "engine/control/options.h"
 #include "engine/control/progressmeter.h"
@@ -15,7 +16,6 @@
 #include "engine/drive/extractors.h"
 #include "engine/net/remotedrive.h"
 #include "engine/net/remoteextractor.h"
-#include "engine/output/externalencoder.h"
 #include "engine/pipeline/audiostage.h"
 #include "engine/pipeline/stagechain.h"
 #include "engine/verify/ripverification.h"
@@ -130,10 +130,6 @@ int runJobs(RipVerification* verification) {
     return 0;
 }
 
-void encodeIfExternal(const char* name) {
-    if (isExternalEncoder(options.encoder)) encodeToMp3(name);
-}
-
 // Windows thread priorities mapped onto nice values; idle has a policy of
 // its own.
 constexpr int kWindowsIdle = -15;
@@ -188,8 +184,7 @@ void* queueThreadMain(void* argument) {
 
 int runQueue(RipVerification* verification) {
     if (int code = runJobs(verification); code != 0) return code;
-    reprocessPatterns();
-    return kExitSuccess;
+    return reprocessPatterns() == 0 ? kExitSuccess : kExitQueueFailed;
 }
 
 int runQueueOnThread(int priority, RipVerification* verification) {
@@ -207,6 +202,7 @@ int runQueueOnThread(int priority, RipVerification* verification) {
 }
 
 int processJob(const std::string& name, int firstSector, int endSector, RipVerification* verification) {
+    if (prepareJobOutput(name) != 0) return 1;
     std::unique_ptr<AudioStage> chain = createAudioChain(name.c_str());
     ProgressMeter meter;
     ReadFront front;
@@ -219,19 +215,21 @@ int processJob(const std::string& name, int firstSector, int endSector, RipVerif
     std::unique_ptr<Extractor> extractor = createJobExtractor(chain);
     if (extractor) extractor->keepInFront(front.processing());
     currentDrive->readTally.clear();
+    const char* failure = nullptr;
+    if (options.globalMode != DistributedClient && currentDrive->spinUp() != 0)
+        failure = "Error spinning up CDROM";
+    else if (!extractor || extractor->run(front.readFirst(), front.readEnd(), meter) != 0)
+        failure = "Extraction Returned Error State";
+    // The extractor has closed the output, so its file can be named or
+    // encoded; the chain stays for the verification's look at it.
     int result = 0;
-    if (options.globalMode != DistributedClient && currentDrive->spinUp() != 0) {
-        std::printf("Error spinning up CDROM\n");
-        result = 1;
-    } else if (!extractor || extractor->run(front.readFirst(), front.readEnd(), meter) != 0) {
-        std::printf("Extraction Returned Error State\n");
-        result = 1;
-    }
-    std::fflush(stdout);
-    if (result != 0) {
-        if (isExternalEncoder(options.encoder)) discardTemporaryFiles();
+    if (!failure) {
+        result = settleJobOutput(name, JobEnd::Complete);
     } else {
-        encodeIfExternal(name.c_str());
+        settleJobOutput(name, meter.hasBeenEscaped() ? JobEnd::Stopped : JobEnd::Failed);
+        std::printf("%s\n", failure);
+        std::fflush(stdout);
+        result = 1;
     }
     if (verification) verification->jobEnded(name, result == 0, currentDrive->readTally);
     return result;

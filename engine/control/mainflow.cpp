@@ -27,6 +27,7 @@
 #include "engine/output/acmformats.h"
 #include "engine/output/bitrates.h"
 #include "engine/output/externalencoder.h"
+#include "engine/output/partialfile.h"
 #include "engine/output/waveformat.h"
 #include "engine/verify/ripverification.h"
 
@@ -46,6 +47,13 @@ void printText(const std::string& text) {
 void printBanner() {
     std::fputs(kBanner, stdout);
     std::fflush(stdout);
+}
+
+// A run ended by a signal leaves the output in progress under its final
+// name, as ESC does; an encoder program still running is stopped first.
+void cleanUpOnSignal() {
+    discardTemporaryFilesOnSignal();
+    finishOutputOnSignal();
 }
 
 // The socket layer needs no start-up on Linux; what remains is that a peer
@@ -241,7 +249,7 @@ int chooseOutputFormat() {
 
 int runMain(int argc, char** argv) {
     initConsole();
-    setTerminationCleanup(discardTemporaryFilesOnSignal);
+    setTerminationCleanup(cleanUpOnSignal);
     // Past a file-size limit a write fails and the output reports it; the
     // signal would end the run without a word.
     std::signal(SIGXFSZ, SIG_IGN);

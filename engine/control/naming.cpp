@@ -5,6 +5,7 @@
 #include "engine/control/textencoding.h"
 #include "engine/drive/cddrive.h"
 #include "engine/output/encoderkind.h"
+#include "engine/output/partialfile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -206,7 +207,9 @@ bool fitFileName(std::string& name, size_t extensionBytes) {
 
 std::string fitOutputName(std::string name, const std::string& suffix) {
     const char* extension = encoderInfo(options.encoder).extension;
-    size_t reserved = std::strlen(extension ? extension : options.outputExtension) + suffix.size();
+    // The file is written under its partial name first, which must fit too.
+    size_t reserved =
+        std::strlen(extension ? extension : options.outputExtension) + suffix.size() + kPartialSuffixBytes;
     if (fitFileName(name, reserved)) std::printf("Name Too Long For The File System, Shortened\n");
     return name + suffix;
 }

@@ -23,6 +23,7 @@ constexpr size_t kMaxFileNameBytes = 255;
 // `extensionBytes`. True when anything was cut.
 bool fitFileName(std::string& name, size_t extensionBytes);
 
-// The output name of a job: `name` cut to fit with `suffix` and the
-// extension the output adds, with a line that says so when it was cut.
+// The output name of a job: `name` cut to fit with `suffix`, the
+// extension the output adds and the partial suffix it is written under,
+// with a line that says so when it was cut.
 std::string fitOutputName(std::string name, const std::string& suffix = "");

@@ -36,7 +36,9 @@ int ProgressMeter::update() {
     if (now < nextKeyPoll) return 0;
     int key = pollKey();
     nextKeyPoll = key < 0 ? now + kKeyPollInterval : std::chrono::steady_clock::time_point{};
-    return key == kEscape ? 1 : 0;
+    if (key != kEscape) return 0;
+    escaped_ = true;
+    return 1;
 }
 
 void ProgressMeter::finish() {

@@ -21,6 +21,8 @@ class ProgressMeter {
     // A run that stops before its end leaves the bar's line, so that what
     // is said next starts at column 0; nothing when no bar is open.
     void leaveBar();
+    // Whether an update ever reported ESC: the user stopped the work.
+    bool hasBeenEscaped() const { return escaped_; }
 
     char title[kTitleCapacity] = {};
     int percent = 0;
@@ -33,4 +35,5 @@ class ProgressMeter {
     // little.
     static constexpr std::chrono::milliseconds kKeyPollInterval{10};
     std::chrono::steady_clock::time_point nextKeyPoll{};
+    bool escaped_ = false;
 };

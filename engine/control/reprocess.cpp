@@ -1,10 +1,10 @@
 #include "engine/control/reprocess.h"
 
 #include "engine/common/riffchunks.h"
+#include "engine/control/joboutput.h"
 #include "engine/control/naming.h"
 #include "engine/control/options.h"
 #include "engine/control/progressmeter.h"
-#include "engine/output/externalencoder.h"
 #include "engine/pipeline/audiostage.h"
 #include "engine/pipeline/stagechain.h"
 
@@ -57,15 +57,16 @@ long long findSamples(std::FILE* file) {
 
 }  // namespace
 
-void reprocessPatterns() {
-    if (options.fileSpecCount == 0) return;
+int reprocessPatterns() {
+    if (options.fileSpecCount == 0) return 0;
     std::printf("\n");
-    for (int i = 0; i < options.fileSpecCount; ++i) {
+    int result = 0;
+    for (int i = 0; i < options.fileSpecCount && result == 0; ++i) {
         // Patterns name sub-directories as templates do.
         std::string pattern = pathOnDisk(options.fileSpecs[i]);
         glob_t matches{};
         if (::glob(pattern.c_str(), GLOB_NOESCAPE, nullptr, &matches) == 0) {
-            for (size_t m = 0; m < matches.gl_pathc; ++m) {
+            for (size_t m = 0; m < matches.gl_pathc && result == 0; ++m) {
                 struct stat info {};
                 const char* path = matches.gl_pathv[m];
                 if (::stat(path, &info) != 0 || S_ISDIR(info.st_mode)) continue;
@@ -73,24 +74,31 @@ void reprocessPatterns() {
                 if (!S_ISREG(info.st_mode))
                     std::printf("Warning, %s Is Not A Regular File, Skipping\n", path);
                 else
-                    reprocessFile(path);
+                    result = reprocessFile(path);
             }
         }
         ::globfree(&matches);
     }
+    return result;
 }
 
-void reprocessFile(const char* fileName) {
+int reprocessFile(const char* fileName) {
     std::string name = fitOutputName(reprocessedName(fileName), " (m)");
-    std::unique_ptr<AudioStage> chain = createAudioChain(name.c_str());
-    if (!chain) return;
+    if (prepareJobOutput(name) != 0) return 1;
     FileHandle file(std::fopen(fileName, "rb"));
-    if (!file) return;
-    if (chain->open() != 0) return;
+    if (!file) return 0;
+    std::unique_ptr<AudioStage> chain = createAudioChain(name.c_str());
+    if (!chain || chain->open() != 0) {
+        chain.reset();
+        settleJobOutput(name, JobEnd::Failed);
+        std::printf("Error Creating Audio Processor\n");
+        return 1;
+    }
     long long total = findSamples(file.get());
     if (total < 0) {
-        chain->close();
-        return;
+        int closed = chain->close();
+        chain.reset();
+        return settleJobOutput(name, closed == 0 ? JobEnd::Complete : JobEnd::Failed);
     }
 
     ProgressMeter meter;
@@ -99,22 +107,25 @@ void reprocessFile(const char* fileName) {
     meter.begin();
     meter.setPercent(0);
     int stop = meter.update();
+    bool failed = false;
     uint8_t block[32768];
     long long remaining = total;
     while (remaining > 0 && stop == 0) {
         size_t piece = static_cast<size_t>(std::min<long long>(remaining, sizeof block));
         size_t got = std::fread(block, 1, piece, file.get()) & ~static_cast<size_t>(3);
         if (got == 0) break;
-        stop = chain->write(block, static_cast<int>(got));
+        failed = chain->write(block, static_cast<int>(got)) != 0;
+        stop = failed ? 1 : 0;
         remaining -= static_cast<long long>(got);
         meter.setPercent(static_cast<int>((total - remaining) * 100 / total));
         if (meter.update() != 0) stop = 1;
     }
     meter.setPercent(100);
     meter.update();
-    chain->close();
+    if (chain->close() != 0) failed = true;
     chain.reset();
     file.reset();
     std::printf("\n");
-    if (isExternalEncoder(options.encoder)) encodeToMp3(name.c_str());
+    // ESC finishes the output normally: what was read is the file.
+    return settleJobOutput(name, failed ? JobEnd::Failed : JobEnd::Complete);
 }

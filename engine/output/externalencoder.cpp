@@ -1,7 +1,7 @@
 #include "engine/output/externalencoder.h"
 
-#include "engine/control/naming.h"
 #include "engine/control/options.h"
+#include "engine/output/partialfile.h"
 #include "engine/pipeline/stagechain.h"
 
 #include <cerrno>
@@ -54,7 +54,7 @@ struct ChildLaunch {
 
 }  // namespace
 
-int runEncoderProgram(const std::vector<std::string>& arguments) {
+int runEncoderProgram(const std::vector<std::string>& arguments, int& waitStatus) {
     if (arguments.empty()) return 1;
     ChildLaunch launch;
     launch.path = "./" + arguments[0];
@@ -81,29 +81,51 @@ int runEncoderProgram(const std::vector<std::string>& arguments) {
     while (got < 0 && errno == EINTR);
     ::close(report[0]);
     runningEncoder = child;
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    waitStatus = 0;
+    while (::waitpid(child, &waitStatus, 0) < 0 && errno == EINTR) {
     }
     runningEncoder = 0;
     return got > 0 ? 1 : 0;
 }
 
-void encodeToMp3(const char* name) {
-    char finalName[sizeof currentOutputName];
-    std::snprintf(finalName, sizeof finalName, "%s%s", name, encoderInfo(options.encoder).extension);
-    std::snprintf(currentOutputName, sizeof currentOutputName, "%s", finalName);
-    std::vector<std::string> arguments =
-        encoderCommandLine(options.encoder, tempWaveName, tempMp3Name);
-    if (runEncoderProgram(arguments) != 0)
-        std::printf("Could Not Start Encoder %s\n", arguments[0].c_str());
+namespace {
+
+bool exitedCleanly(int waitStatus) { return WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) == 0; }
+
+void reportEncoderFailure(const char* program, bool started, int waitStatus) {
+    if (!started)
+        std::printf("Could Not Start Encoder %s\n", program);
+    else if (WIFSIGNALED(waitStatus))
+        std::printf("Encoder %s Was Ended By Signal %d\n", program, WTERMSIG(waitStatus));
+    else if (!exitedCleanly(waitStatus))
+        std::printf("Encoder %s Exited With Status %d\n", program, WEXITSTATUS(waitStatus));
+    else
+        std::printf("Encoder %s Exited With Status 0 But Wrote No File\n", program);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int encodeToMp3(const char* name, bool whole) {
+    const std::string finalName = std::string(name) + encoderInfo(options.encoder).extension;
+    std::vector<std::string> arguments = encoderCommandLine(options.encoder, tempWaveName, tempMp3Name);
+    int waitStatus = 0;
+    const bool started = runEncoderProgram(arguments, waitStatus) == 0;
     std::remove(tempWaveName);
-    // An earlier file of that name gives way only to a new one.
-    if (::access(tempMp3Name, F_OK) == 0) {
-        std::string finalPath = pathOnDisk(finalName);
-        std::remove(finalPath.c_str());
-        std::rename(tempMp3Name, finalPath.c_str());
+    const bool wrote = ::access(tempMp3Name, F_OK) == 0;
+    const bool encoded = started && exitedCleanly(waitStatus) && wrote;
+    int result = 1;
+    if (encoded && whole) {
+        // An earlier file of that name gives way only to a new one.
+        result = moveToFinalName(tempMp3Name, finalName.c_str());
+        if (result == 0) std::snprintf(currentOutputName, sizeof currentOutputName, "%s", finalName.c_str());
+    } else {
+        keepAsPartial(tempMp3Name, finalName.c_str());
     }
+    if (result != 0) currentOutputName[0] = '\0';
     discardTemporaryFiles();
+    if (!encoded) reportEncoderFailure(arguments[0].c_str(), started, waitStatus);
+    return result;
 }
 
 // The names are forgotten once their files are gone, so that a signal

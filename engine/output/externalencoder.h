@@ -14,14 +14,20 @@ std::vector<std::string> encoderCommandLine(EncoderKind encoder, const char* wav
                                             const char* mp3Name);
 
 // Starts the program named by arguments[0] from the current directory (no
-// search path, no shell) and waits for it. 0 when it ran, whatever its exit
-// status; non-zero when it could not be started.
-int runEncoderProgram(const std::vector<std::string>& arguments);
+// search path, no shell) and waits for it; `waitStatus` tells how it ended.
+// 0 when it ran, whatever its exit status; non-zero when it could not be
+// started.
+int runEncoderProgram(const std::vector<std::string>& arguments, int& waitStatus);
 
 // The step after a job or a re-processed file: encodes the temporary WAV
-// file into `name` with the encoder's extension, which becomes the current output name, and removes
-// the temporary files.
-void encodeToMp3(const char* name);
+// file into `name` with the encoder's extension and removes the temporary
+// files. When the audio is `whole` and the program wrote its file and
+// exited with 0, the file replaces any older one of that name and becomes
+// the current output name; 0 is returned. Otherwise the current output name
+// is cleared, whatever the program wrote is kept under the partial name,
+// and 1 is returned; a failing program is reported in one line with its
+// name and how it ended.
+int encodeToMp3(const char* name, bool whole);
 
 // Removes the temporary files of a job that failed before encoding.
 void discardTemporaryFiles();

@@ -3,6 +3,7 @@
 #include "engine/common/owned.h"
 #include "engine/control/options.h"
 #include "engine/output/acmconverter.h"
+#include "engine/output/partialfile.h"
 #include "engine/output/encoders/ffmpeg/wmawriter.h"
 #include "engine/output/encoders/flac/flacencoder.h"
 #include "engine/output/encoders/lame/bladeencoder.h"
@@ -105,34 +106,36 @@ std::unique_ptr<AudioStage> buildStageChain(std::unique_ptr<AudioStage> tail) {
 
 namespace {
 
-// The job's name plus `extension` becomes the current output name.
-int nameOutput(const char* name, const char* extension) {
-    char fileName[kOutputNameCapacity];
-    const int length = std::snprintf(fileName, sizeof fileName, "%s%s", name, extension);
-    if (length < 0 || length >= static_cast<int>(sizeof fileName)) return 1;
-    std::strcpy(currentOutputName, fileName);
+// The job's file becomes the current output name; the stage writes its
+// partial name until the job is complete.
+int nameOutput(const char* name, std::string& partial) {
+    const std::string fileName = outputFileName(name);
+    if (fileName.size() + kPartialSuffixBytes >= kOutputNameCapacity) return 1;
+    std::strcpy(currentOutputName, fileName.c_str());
+    partial = partialName(currentOutputName);
     return 0;
 }
 
-std::unique_ptr<AudioStage> createWmaOutput(const char* name, const char* extension) {
-    if (nameOutput(name, extension) != 0) return nullptr;
-    std::unique_ptr<AudioStage> tail = makeOwned<WmaWriter>(currentOutputName, options.bitrate);
+std::unique_ptr<AudioStage> createWmaOutput(const char* name) {
+    std::string partial;
+    if (nameOutput(name, partial) != 0) return nullptr;
+    std::unique_ptr<AudioStage> tail = makeOwned<WmaWriter>(partial.c_str(), options.bitrate);
     if (!tail || prepend<OutputThread>(tail) != 0) return nullptr;
     return buildStageChain(std::move(tail));
 }
 
-std::unique_ptr<AudioStage> createLibraryEncoder(EncoderStage stage) {
+std::unique_ptr<AudioStage> createLibraryEncoder(EncoderStage stage, const char* path) {
     const int channels = options.downmix ? 1 : 2;
-    if (stage == EncoderStage::FlacLibrary) return makeOwned<FlacEncoder>(currentOutputName, options.flacLevel, channels);
-    if (stage == EncoderStage::OpusLibrary)
-        return makeOwned<OggOpusEncoder>(currentOutputName, options.opusBitrate, channels);
-    return makeOwned<BladeEncoder>(currentOutputName, options.bitrate / 1000, channels == 2);
+    if (stage == EncoderStage::FlacLibrary) return makeOwned<FlacEncoder>(path, options.flacLevel, channels);
+    if (stage == EncoderStage::OpusLibrary) return makeOwned<OggOpusEncoder>(path, options.opusBitrate, channels);
+    return makeOwned<BladeEncoder>(path, options.bitrate / 1000, channels == 2);
 }
 
 // An encoder library reads on the output thread, behind a downmixer for mono.
 std::unique_ptr<AudioStage> createEncoderOutput(const char* name, const EncoderInfo& encoder) {
-    if (nameOutput(name, encoder.extension) != 0) return nullptr;
-    std::unique_ptr<AudioStage> tail = createLibraryEncoder(encoder.stage);
+    std::string partial;
+    if (nameOutput(name, partial) != 0) return nullptr;
+    std::unique_ptr<AudioStage> tail = createLibraryEncoder(encoder.stage, partial.c_str());
     if (!tail || prepend<OutputThread>(tail) != 0) return nullptr;
     if (options.downmix && prepend<MonoDownmixer>(tail, options.downmixMode) != 0) return nullptr;
     return buildStageChain(std::move(tail));
@@ -140,30 +143,35 @@ std::unique_ptr<AudioStage> createEncoderOutput(const char* name, const EncoderI
 
 }  // namespace
 
+std::string outputFileName(const char* name) {
+    const EncoderInfo& encoder = encoderInfo(options.encoder);
+    if (encoder.stage == EncoderStage::NullSink) return "";
+    return std::string(name) + (encoder.extension ? encoder.extension : options.outputExtension);
+}
+
 std::unique_ptr<AudioStage> createAudioChain(const char* name) {
     const EncoderInfo& encoder = encoderInfo(options.encoder);
-    if (encoder.stage == EncoderStage::WindowsMediaWriter) return createWmaOutput(name, encoder.extension);
+    if (encoder.stage == EncoderStage::WindowsMediaWriter) return createWmaOutput(name);
     if (encoder.stage == EncoderStage::Mp3Library || encoder.stage == EncoderStage::FlacLibrary ||
         encoder.stage == EncoderStage::OpusLibrary)
         return createEncoderOutput(name, encoder);
 
-    char fileName[kOutputNameCapacity];
+    std::string fileName;
     if (encoder.stage == EncoderStage::WaveFile) {
-        const int length = std::snprintf(fileName, sizeof fileName, "%s%s", name, options.outputExtension);
-        if (length < 0 || length >= static_cast<int>(sizeof fileName)) return nullptr;
+        if (nameOutput(name, fileName) != 0) return nullptr;
     } else {
         if (makeTemporaryNames() != 0) return nullptr;
-        std::strcpy(fileName, tempWaveName);
+        fileName = tempWaveName;
+        std::strcpy(currentOutputName, tempWaveName);
         // External encoders read a proper WAV file, for this and every later job.
         options.suppressHeader = false;
     }
-    std::strcpy(currentOutputName, fileName);
 
     std::unique_ptr<AudioStage> writer;
     if (encoder.stage == EncoderStage::NullSink)
         writer = makeOwned<NullSink>();
     else
-        writer = makeOwned<WaveFileWriter>(fileName, outputFormat, !options.suppressHeader);
+        writer = makeOwned<WaveFileWriter>(fileName.c_str(), outputFormat, !options.suppressHeader);
     if (!writer) return nullptr;
 
     WaveFormat suggested = {};

@@ -3,6 +3,7 @@
 #include "engine/pipeline/audiostage.h"
 
 #include <memory>
+#include <string>
 
 constexpr int kOutputNameCapacity = 1024;
 
@@ -17,6 +18,10 @@ extern char tempMp3Name[kOutputNameCapacity];
 // (which may be none) and returns the head. None if a stage cannot be
 // created; the chain built so far is then destroyed.
 std::unique_ptr<AudioStage> buildStageChain(std::unique_ptr<AudioStage> tail);
+
+// The file a job named `name` (no extension) ends in: the name and the
+// extension of the output; empty when the output writes no file.
+std::string outputFileName(const char* name);
 
 // The whole chain of one job: processing stages and the output for
 // `options.encoder`; `name` is the output name without extension. None on

@@ -169,7 +169,7 @@ TEST_F(ReprocessTest, EncoderIsNeverTakenFromTheSearchPath) {
     options.cwd = dir.path();
     options.env = {{"PATH", dir.file("bin") + ":/usr/bin:/bin"}};
     RunResult result = runVolta({"/ex", "/*song.wav"}, options);
-    ASSERT_EQ(result.exitCode, 0) << result.output;
+    ASSERT_EQ(result.exitCode, 7) << result.output;
     EXPECT_NE(result.output.find("Could Not Start Encoder x3enc.exe"), std::string::npos)
         << result.output;
     EXPECT_FALSE(exists("x3enc.exe.args"));

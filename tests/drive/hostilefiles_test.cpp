@@ -100,7 +100,7 @@ TEST_F(HostileFilesTest, FifosAndDevicesInEveryFileRole) {
         {dir.file("data.cue"), {"/l"}, "fifo.bin: not a regular file\nASPI Initialization Failure!\n"},
         {dir.file("text.cue"), {"/l"}, "fifo.cdt: not a regular file\nASPI Initialization Failure!\n"},
         {image->imagesEntry(), {"/*fifo.wav"}, "Warning, fifo.wav Is Not A Regular File, Skipping\n"},
-        {image->imagesEntry(), {"out", "1"}, "Extraction Returned Error State\n"},
+        {image->imagesEntry(), {"out", "1"}, "Output \"out01.wav\" Is Not A Regular File\n"},
     };
     for (const Case& c : cases) {
         RunResult result = run(c.images, c.args);

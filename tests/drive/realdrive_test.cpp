@@ -303,9 +303,10 @@ TEST_F(RealDriveTest, FailedReadsSayWhy) {
                 continue;
             }
             EXPECT_EQ(r.exitCode, 7) << label;
-            // The bar ends where the failure came, and is left at once.
+            // The bar ends where the failure came, and is left at once; what
+            // was read stays partial.
             std::regex tail("[\\[.]\\n" + c.reason + " on " + literally(node) +
-                            "\\nExtraction Returned Error State\\n$");
+                            "\\nIncomplete Output Kept As \"out01\\.wav\\.part\"\\nExtraction Returned Error State\\n$");
             EXPECT_TRUE(std::regex_search(r.output, tail)) << label;
         }
     }

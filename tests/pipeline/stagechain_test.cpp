@@ -131,13 +131,14 @@ TEST_F(StageChain, DefaultChainWritesTheInputUnchangedIntoAWavFile) {
     ASSERT_TRUE(chain);
     EXPECT_EQ(stageNames(chain.get()), (std::vector<std::string>{"converter", "converter", "writer"}));
     EXPECT_STREQ(currentOutputName, "track03.wav");
+    // The job gives the file its final name once it is complete.
 
     // Eleven extractor blocks of 25 sectors and a last one of 3 sectors.
     const std::vector<uint8_t> audio = testAudio(11 * 58800 + 3 * 2352);
     runChain(*chain, audio, 58800);
     chain.reset();
 
-    const std::string file = readFile(dir_.file("track03.wav"));
+    const std::string file = readFile(dir_.file("track03.wav.part"));
     ASSERT_EQ(file.size(), 46 + audio.size());
     EXPECT_EQ(file.substr(0, 4), "RIFF");
     EXPECT_EQ(le32(file, 4), 38 + audio.size());
@@ -149,13 +150,13 @@ TEST_F(StageChain, DefaultChainWritesTheInputUnchangedIntoAWavFile) {
 // A file left from an earlier, longer rip is emptied first: nothing of it
 // stays behind the new samples.
 TEST_F(StageChain, AnEarlierLongerFileIsReplacedWhole) {
-    writeFile(dir_.file("track03.wav"), std::string(5 * 58800, 'x'));
+    writeFile(dir_.file("track03.wav.part"), std::string(5 * 58800, 'x'));
     auto chain = createAudioChain("track03");
     ASSERT_TRUE(chain);
     const std::vector<uint8_t> audio = testAudio(2 * 58800);
     runChain(*chain, audio, 58800);
     chain.reset();
-    const std::string file = readFile(dir_.file("track03.wav"));
+    const std::string file = readFile(dir_.file("track03.wav.part"));
     ASSERT_EQ(file.size(), 46 + audio.size());
     EXPECT_EQ(std::memcmp(file.data() + 46, audio.data(), audio.size()), 0);
 }
@@ -222,7 +223,7 @@ TEST_F(StageChain, ConvertedFormatsAreWrittenOnAThreadOfTheirOwn) {
     runChain(*chain, testAudio(4 * 58800), 58800);
     chain.reset();
     // Half the rate: half the samples, give or take the resampler's edges.
-    EXPECT_NEAR(static_cast<double>(fs::file_size(dir_.file("half.wav"))), 46.0 + 2 * 58800, 64.0);
+    EXPECT_NEAR(static_cast<double>(fs::file_size(dir_.file("half.wav.part"))), 46.0 + 2 * 58800, 64.0);
 
     outputFormat = pcmFormat(1);
     EXPECT_EQ(stageNames(createAudioChain("mono").get()),
@@ -284,7 +285,7 @@ TEST_F(StageChain, SuppressedHeaderWritesBareSamplesUnderTheGivenExtension) {
     const std::vector<uint8_t> audio = testAudio(3 * 2352);
     runChain(*chain, audio, 2352);
     chain.reset();
-    EXPECT_EQ(readFile(dir_.file("bare.raw")), std::string(audio.begin(), audio.end()));
+    EXPECT_EQ(readFile(dir_.file("bare.raw.part")), std::string(audio.begin(), audio.end()));
 }
 
 TEST_F(StageChain, BackslashInTheNameSelectsASubDirectory) {
@@ -294,7 +295,7 @@ TEST_F(StageChain, BackslashInTheNameSelectsASubDirectory) {
     EXPECT_STREQ(currentOutputName, "MP3s\\03.wav");
     runChain(*chain, testAudio(2352), 2352);
     chain.reset();
-    EXPECT_EQ(fs::file_size(dir_.file("MP3s/03.wav")), 46u + 2352u);
+    EXPECT_EQ(fs::file_size(dir_.file("MP3s/03.wav.part")), 46u + 2352u);
 }
 
 TEST_F(StageChain, NameTooLongForTheOutputNameGivesNoChain) {
