@@ -104,8 +104,10 @@ int acquireRemoteDrive(int& socket) {
     socket = connectTo(options.serverName, options.serverPort);
     if (socket < 0) return reportFatal(kExitSocketFailed, "Could Not Open Socket");
     tuneBlockConnection(socket, kStreamStallSeconds);
-    char greeting[kLineBufferBytes] = {};
-    receiveLine(socket, greeting, sizeof greeting, kReplyTimeoutMs);
+    char line[kLineBufferBytes] = {};
+    receiveLine(socket, line, sizeof line, kReplyTimeoutMs);
+    char greeting[kLineBufferBytes];
+    storeText(greeting, sizeof greeting, line, std::strlen(line));
     std::printf("Remote: %s\n", greeting);
     currentDrive = makeOwned<RemoteDrive>(socket);
     if (!currentDrive || currentDrive->inquiry() != 0) {

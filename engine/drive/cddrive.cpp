@@ -10,14 +10,20 @@ std::unique_ptr<CdDrive> currentDrive;
 
 static_assert(sizeof ScsiDevice::sense == kSenseBytes);
 
-void storeName(char (&name)[kNameCapacity], const char* text, std::size_t length) {
+void storeText(char* field, std::size_t capacity, const char* text, std::size_t length) {
+    if (capacity == 0) return;
     // A UTF-8 name is cut between characters, or it would read as ISO 8859-1.
-    length = characterPrefix(std::string_view(text, length), kNameCharacters);
+    std::string_view whole(text, length);
+    if (length > capacity - 1) length = isValidUtf8(whole) ? utf8Prefix(whole, capacity - 1) : capacity - 1;
     for (std::size_t i = 0; i < length; ++i) {
         unsigned char c = static_cast<unsigned char>(text[i]);
-        name[i] = (c < 0x20 || c == 0x7F) ? ' ' : text[i];
+        field[i] = (c < 0x20 || c == 0x7F) ? ' ' : text[i];
     }
-    name[length] = '\0';
+    field[length] = '\0';
+}
+
+void storeName(char (&name)[kNameCapacity], const char* text, std::size_t length) {
+    storeText(name, sizeof name, text, characterPrefix(std::string_view(text, length), kNameCharacters));
 }
 
 ScsiDevice::ScsiDevice(AspiLibrary* library, int host, int target, int lun)

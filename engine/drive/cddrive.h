@@ -119,5 +119,10 @@ public:
 // listing lines, reach the terminal and break file names) blanked.
 void storeName(char (&name)[kNameCapacity], const char* text, std::size_t length);
 
+// A text field of `capacity` bytes (the drive's identity, a line from a
+// peer) the same way: cut to fit, between characters, control characters
+// blanked.
+void storeText(char* field, std::size_t capacity, const char* text, std::size_t length);
+
 // The one current drive of the run, owned by the main flow.
 extern std::unique_ptr<CdDrive> currentDrive;

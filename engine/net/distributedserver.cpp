@@ -152,6 +152,20 @@ int openListener(int port) {
     return listener;
 }
 
+// A client counts the audio of its range: stages that make the stream
+// longer or shorter than the range would fail every job. They belong on
+// the client's side.
+void leaveLengthToTheClient() {
+    if (!options.trimLeading && !options.trimTrailing && options.padLeadingSeconds == 0.0 &&
+        options.padTrailingSeconds == 0.0)
+        return;
+    say("Silence Trimming And Padding Are Left To The Client");
+    options.trimLeading = false;
+    options.trimTrailing = false;
+    options.padLeadingSeconds = 0.0;
+    options.padTrailingSeconds = 0.0;
+}
+
 }  // namespace
 
 bool extractionRangeValid(const CdDrive& drive, int startLba, int endLba) {
@@ -176,6 +190,7 @@ void serveConnection(int socket, CdDrive& drive, AspiLibrary& library) {
 
 int runDistributedServer(CdDrive& drive, AspiLibrary& library) {
     setConsoleTitle("VOLTA: Distributed Server Mode");
+    leaveLengthToTheClient();
     int listener = openListener(options.serverPort);
     if (listener < 0) {
         say("Trouble Binding?");

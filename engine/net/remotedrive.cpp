@@ -1,6 +1,7 @@
 #include "engine/net/remotedrive.h"
 
 #include "engine/common/byteorder.h"
+#include "engine/common/msf.h"
 #include "engine/net/linesocket.h"
 #include "engine/net/protocol.h"
 
@@ -11,6 +12,9 @@ namespace {
 constexpr int kLeadOutTrack = 0xAA;
 constexpr int kDescriptorBytes = 8;
 constexpr int kTocHeaderBytes = 4;
+
+// The address of 99:59:74, the last a disc can have.
+constexpr int kLastAddress = lbaOfMsf(99, 59, 74);
 
 // Descriptor k of the image: 100 of them, the last one for the lead-out
 // of a 99-track disc.
@@ -39,7 +43,9 @@ int RemoteDrive::inquiry() {
     sendFormatted(socket, "INQUIRY\r\n");
     int result = 0;
     if (receiveNumber(result) != 0) return 1;
-    if (receiveLine(socket, identity, sizeof identity, kReplyTimeoutMs) == 0) return 1;
+    char line[kLineBufferBytes];
+    if (receiveLine(socket, line, sizeof line, kReplyTimeoutMs) == 0) return 1;
+    storeText(identity, sizeof identity, line, std::strlen(line));
     return result;
 }
 
@@ -58,53 +64,69 @@ int RemoteDrive::leaveCddaMode() { return 0; }
 int RemoteDrive::enterCddaMode() { return 0; }
 int RemoteDrive::playAudio(int, int) { return 1; }
 
-int RemoteDrive::receiveTocLines(int first, int last) {
-    for (int track = first; track <= last; ++track) {
-        int start = 0;
-        int control = 0;
-        if (receiveNumber(start) != 0 || receiveNumber(control) != 0) return 1;
-        uint8_t* entry = descriptor(tocData, track - 1);
-        entry[1] = static_cast<uint8_t>(control);
-        entry[2] = static_cast<uint8_t>(track);
-        putBigEndian32(entry + 4, start);
-    }
-    int leadOut = 0;
-    if (receiveNumber(leadOut) != 0) return 1;
-    uint8_t* entry = descriptor(tocData, last);
-    entry[2] = kLeadOutTrack;
-    putBigEndian32(entry + 4, leadOut);
-    return 0;
-}
-
 int RemoteDrive::receiveNames(int first, int last) {
-    if (receiveLine(socket, discTitle, kNameCapacity, kReplyTimeoutMs) == 0 ||
-        receiveLine(socket, discArtist, kNameCapacity, kReplyTimeoutMs) == 0)
-        return 1;
+    // Room for a name in any encoding, cut by storeName between characters.
+    char line[kRawLineBufferBytes];
+    auto receiveName = [&](char(&name)[kNameCapacity]) {
+        if (receiveLine(socket, line, sizeof line, kReplyTimeoutMs) == 0) return 1;
+        storeName(name, line, std::strlen(line));
+        return 0;
+    };
+    if (receiveName(discTitle) != 0 || receiveName(discArtist) != 0) return 1;
     for (int track = first; track <= last; ++track)
-        if (receiveLine(socket, trackTitles[track - 1], kNameCapacity, kReplyTimeoutMs) == 0) return 1;
+        if (receiveName(trackTitles[track - 1]) != 0) return 1;
     return 0;
 }
 
 int RemoteDrive::readToc() {
     sendFormatted(socket, "READTOC\r\n");
     int result = 0;
-    int first = 0;
-    int last = 0;
-    if (receiveNumber(result) != 0 || receiveNumber(first) != 0 || receiveNumber(last) != 0) return 1;
+    ServerToc toc;
+    if (receiveNumber(result) != 0 || receiveNumber(toc.first) != 0 || receiveNumber(toc.last) != 0) return 1;
     // Tracks are numbered 1 to 99, and the lead-out takes the descriptor
     // after the last one: anything else does not fit the image.
-    if (first < 1 || last >= kMaxTracks || first > last) return 1;
-    std::memset(tocData, 0, sizeof tocData);
-    // The length counts the descriptors up to the lead-out, as a drive's does.
-    int length = 2 + kDescriptorBytes * (last + 1);
-    tocData[0] = static_cast<uint8_t>(length >> 8);
-    tocData[1] = static_cast<uint8_t>(length);
-    tocData[2] = static_cast<uint8_t>(first);
-    tocData[3] = static_cast<uint8_t>(last);
-    if (receiveTocLines(first, last) != 0) return 1;
+    if (toc.first < 1 || toc.last >= kMaxTracks || toc.first > toc.last) return 1;
+    for (int track = toc.first; track <= toc.last; ++track)
+        if (receiveNumber(toc.starts[track - 1]) != 0 || receiveNumber(toc.controls[track - 1]) != 0) return 1;
+    if (receiveNumber(toc.leadOut) != 0) return 1;
+    // Every length and address the engine computes from the table must be
+    // one a disc can have.
+    if (!isPossible(toc)) {
+        std::memset(tocData, 0, sizeof tocData);
+        return 1;
+    }
+    storeToc(toc);
     int names = 0;
     if (receiveNumber(names) != 0) return 1;
     namesValid = names != 0;
-    if (namesValid && receiveNames(first, last) != 0) return 1;
+    if (namesValid && receiveNames(toc.first, toc.last) != 0) return 1;
     return result;
+}
+
+bool RemoteDrive::isPossible(const ServerToc& toc) {
+    int previous = -1;
+    for (int track = toc.first; track <= toc.last; ++track) {
+        if (toc.starts[track - 1] <= previous) return false;
+        previous = toc.starts[track - 1];
+    }
+    return toc.leadOut > previous && toc.leadOut <= kLastAddress;
+}
+
+void RemoteDrive::storeToc(const ServerToc& toc) {
+    std::memset(tocData, 0, sizeof tocData);
+    // The length counts the descriptors up to the lead-out, as a drive's does.
+    int length = 2 + kDescriptorBytes * (toc.last + 1);
+    tocData[0] = static_cast<uint8_t>(length >> 8);
+    tocData[1] = static_cast<uint8_t>(length);
+    tocData[2] = static_cast<uint8_t>(toc.first);
+    tocData[3] = static_cast<uint8_t>(toc.last);
+    for (int track = toc.first; track <= toc.last; ++track) {
+        uint8_t* entry = descriptor(tocData, track - 1);
+        entry[1] = static_cast<uint8_t>(toc.controls[track - 1]);
+        entry[2] = static_cast<uint8_t>(track);
+        putBigEndian32(entry + 4, toc.starts[track - 1]);
+    }
+    uint8_t* entry = descriptor(tocData, toc.last);
+    entry[2] = kLeadOutTrack;
+    putBigEndian32(entry + 4, toc.leadOut);
 }

@@ -26,14 +26,28 @@ public:
     int enterCddaMode() override;
     int playAudio(int lba, int length) override;
     // The table of contents and, when the disc has CD-TEXT, the names, as
-    // the server read them.
+    // the server read them. A table no disc can have is refused (1, and the
+    // table is left empty); names have their control characters blanked,
+    // as the disc's own would.
     int readToc() override;
 
     const int socket;
 
 private:
+    // The table as the server's lines give it; slot k: track k + 1.
+    struct ServerToc {
+        int first = 0;
+        int last = 0;
+        int starts[kMaxTracks] = {};
+        int controls[kMaxTracks] = {};
+        int leadOut = 0;
+    };
+
     // 0 when the next line arrived and is a number.
     int receiveNumber(int& value);
-    int receiveTocLines(int first, int last);
     int receiveNames(int first, int last);
+    // Starts from 0 on, each after the one before, the lead-out after the
+    // last and no later than the last address of a disc.
+    static bool isPossible(const ServerToc& toc);
+    void storeToc(const ServerToc& toc);
 };

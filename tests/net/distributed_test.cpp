@@ -95,7 +95,7 @@ TEST_F(DistributedTest, RipsLikeTheLocalDrive) {
     };
     const std::vector<Setup> setups = {
         {"no processing", {}, {}},
-        {"processing on the server", {"/zl1.3", "/p4"}, {}},
+        {"processing on the server", {"/fh300", "/p4"}, {}},
         {"processing on the client", {}, {"/fl5000", "/p-3", "/zt2"}},
         {"read offset corrected by the client", {}, {"/offset-700"}},
     };
@@ -188,41 +188,61 @@ std::string pattern(size_t bytes) {
     return data;
 }
 
+// Sends `blocks` blocks of `size` bytes as long as the client acknowledges
+// them, then the end of the stream.
+void streamBlocks(ProtocolPeer& p, int blocks, size_t size) {
+    const std::string block(size, 'b');
+    for (int i = 0; i < blocks; ++i) {
+        p.send(std::to_string(size) + "\r\n" + block);
+        if (p.line() != "ACK") return;
+    }
+    p.send("0\r\n");
+}
+
 // The client against servers whose stream is broken or odd: a failure is
-// reported as one, and whatever is received stays inside the buffer.
+// reported as one and keeps its file only as partial, whatever is received
+// stays inside the buffer, and the range's audio is all a job writes.
 TEST_F(DistributedTest, ClientAgainstOddServers) {
-    const std::string big = pattern(300000);
+    constexpr size_t kRange = 100 * 2352;
+    const std::string big = pattern(kRange - 4);
     struct Case {
         const char* what;
         std::function<void(ProtocolPeer&)> stream;  // after the extraction command
         int exitCode;
         std::string written;  // the samples of the output file
+        std::string said;     // a line the client prints
     };
     const std::vector<Case> cases = {
         {"blocks larger than the buffer",
          [&](ProtocolPeer& p) {
-             p.send("300000\r\n" + big);
+             p.send(std::to_string(big.size()) + "\r\n" + big);
              if (p.line() == "ACK") p.send("4\r\nabcd");
              if (p.line() == "ACK") p.send("0\r\n");
          },
-         0, big + "abcd"},
+         0, big + "abcd", ""},
         {"connection lost in the middle of a block",
          [&](ProtocolPeer& p) {
              p.send("58800\r\n" + big.substr(0, 58800));
              p.line();
              p.send("58800\r\n" + big.substr(0, 1000));
          },
-         7, big.substr(0, 58800)},
+         7, big.substr(0, 58800), ""},
         {"connection lost between blocks",
          [&](ProtocolPeer& p) {
              p.send("8\r\n12345678");
              p.line();
          },
-         7, "12345678"},
-        {"a negative block size", [](ProtocolPeer& p) { p.send("-4\r\nabcd"); }, 7, ""},
-        {"a block size that is no number", [](ProtocolPeer& p) { p.send("4x\r\nabcd"); }, 7, ""},
-        {"a block of half frames", [](ProtocolPeer& p) { p.send("6\r\nabcdef"); }, 7, ""},
-        {"a block size beyond int", [](ProtocolPeer& p) { p.send("4294967300\r\nabcd"); }, 7, ""},
+         7, "12345678", ""},
+        {"a negative block size", [](ProtocolPeer& p) { p.send("-4\r\nabcd"); }, 7, "", ""},
+        {"a block size that is no number", [](ProtocolPeer& p) { p.send("4x\r\nabcd"); }, 7, "", ""},
+        {"a block of half frames", [](ProtocolPeer& p) { p.send("6\r\nabcdef"); }, 7, "", ""},
+        {"a block size beyond int", [](ProtocolPeer& p) { p.send("4294967300\r\nabcd"); }, 7, "", ""},
+        {"a stream that ends at once", [](ProtocolPeer& p) { p.send("0\r\n"); }, 7, "",
+         "Expected 235200 Bytes From The Server, Received 0\n"},
+        {"a stream one block short", [](ProtocolPeer& p) { streamBlocks(p, 3, 58800); }, 7,
+         std::string(3 * 58800, 'b'), "Expected 235200 Bytes From The Server, Received 176400\n"},
+        {"a stream that does not end", [](ProtocolPeer& p) { streamBlocks(p, 1000, 32768); }, 7,
+         std::string(7 * 32768, 'b'), "Expected 235200 Bytes From The Server, Received 262144\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -235,10 +255,15 @@ TEST_F(DistributedTest, ClientAgainstOddServers) {
         std::string folder = dir.file(c.what);
         RunResult r = run({server.clientSwitch(), "x", "1"}, folder);
         EXPECT_EQ(r.exitCode, c.exitCode) << r.output;
+        std::string file = folder + "/x01.wav";
         if (c.exitCode != 0) {
-            EXPECT_TRUE(r.output.ends_with("Extraction Returned Error State\n")) << r.output;
+            EXPECT_TRUE(r.output.ends_with(c.said + "Incomplete Output Kept As \"x01.wav.part\"\n"
+                                                    "Extraction Returned Error State\n"))
+                << r.output;
+            EXPECT_FALSE(fs::exists(file));
+            file += ".part";
         }
-        EXPECT_TRUE(sameBytes(wavData(folder + "/x01.wav"), c.written));
+        EXPECT_TRUE(sameBytes(wavData(file), c.written));
     }
 }
 
@@ -285,6 +310,89 @@ TEST_F(DistributedTest, ClientSetUpAgainstOddServers) {
     r = run({brokenToc.clientSwitch(), "/l"}, dir.file("brokentoc"));
     EXPECT_EQ(r.exitCode, 5) << r.output;
     EXPECT_TRUE(r.output.ends_with("Error Executing Read TOC Command\n")) << r.output;
+}
+
+// A stand-in server whose table of contents is `toc` (the READTOC reply
+// after its result line), and which stays for whatever the client asks.
+void serveTable(ProtocolPeer& peer, const std::string& toc) {
+    peer.send("TANAGER 2.80 Release Distributed Server Ready\r\n");
+    if (peer.line() != "INQUIRY") return;
+    peer.send("0\r\nDrive\r\n");
+    if (peer.line() != "TESTUNITREADY") return;
+    peer.send("1\r\n");
+    if (peer.line() != "READTOC") return;
+    peer.send("0\r\n" + toc);
+    peer.closedByOtherEnd();
+}
+
+// Tables no disc can have never reach the listing or the jobs, where their
+// addresses would overflow or make tracks of nothing.
+TEST_F(DistributedTest, ImpossibleTablesOfContentsAreRefused) {
+    const std::vector<std::pair<const char*, std::string>> tables = {
+        {"a negative start", "1\r\n2\r\n-1000\r\n0\r\n100\r\n0\r\n200\r\n0\r\n"},
+        {"the smallest int", "1\r\n1\r\n-2147483648\r\n0\r\n100\r\n0\r\n"},
+        {"the largest int", "1\r\n1\r\n2147483647\r\n0\r\n2147483647\r\n0\r\n"},
+        {"a negative lead-out", "1\r\n1\r\n0\r\n0\r\n-5\r\n0\r\n"},
+        {"overlapping starts", "1\r\n2\r\n0\r\n0\r\n0\r\n0\r\n100\r\n0\r\n"},
+        {"starts going back", "1\r\n2\r\n50\r\n0\r\n10\r\n0\r\n100\r\n0\r\n"},
+        {"a lead-out at the last start", "1\r\n1\r\n100\r\n0\r\n100\r\n0\r\n"},
+        {"a lead-out past 99:59:74", "1\r\n1\r\n0\r\n0\r\n449850\r\n0\r\n"},
+        {"track 0", "0\r\n1\r\n0\r\n0\r\n0\r\n0\r\n100\r\n0\r\n"},
+        {"track 100", "1\r\n100\r\n"},
+        {"tracks in reverse", "2\r\n1\r\n"},
+    };
+    for (const auto& [what, toc] : tables) {
+        SCOPED_TRACE(what);
+        ScriptedServer server([&](ProtocolPeer& peer) { serveTable(peer, toc); });
+        RunResult r = run({server.clientSwitch(), "/l", "x", "1:2"}, dir.file(what));
+        EXPECT_EQ(r.exitCode, 5) << r.output;
+        EXPECT_TRUE(r.output.ends_with("Error Executing Read TOC Command\n")) << r.output;
+        EXPECT_TRUE(fs::is_empty(dir.file(what)));
+    }
+    // The last address a disc can have is one.
+    ScriptedServer longest([](ProtocolPeer& peer) { serveTable(peer, "1\r\n1\r\n0\r\n0\r\n449849\r\n0\r\n"); });
+    RunResult r = run({longest.clientSwitch(), "/l"}, dir.file("longest"));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find(" 1) Audio 0      449849 99:57.74"), std::string::npos) << r.output;
+}
+
+// What a server says of itself and of its disc reaches the console and the
+// file names as local CD-TEXT does: control characters blanked, no folders.
+TEST_F(DistributedTest, NamesFromTheServerAreCleanedAsLocalOnes) {
+    ScriptedServer server([](ProtocolPeer& peer) {
+        peer.send("TANAGER\x1b[2J 2.80 Release Distributed Server Ready\r\n");
+        if (peer.line() != "INQUIRY") return;
+        peer.send("0\r\nEvil\x1b]0;owned\x07" "Drive\r\n");
+        if (peer.line() != "TESTUNITREADY") return;
+        peer.send("1\r\n");
+        if (peer.line() != "READTOC") return;
+        peer.send("0\r\n1\r\n1\r\n0\r\n0\r\n100\r\n1\r\nDisc\x08\x08\r\nArtist\x1b[1m\r\n..\\up\x7f\r\n");
+        if (peer.line() != "EXTRACTBURST" || peer.line() != "0" || peer.line() != "100") return;
+        streamBlocks(peer, 4, 58800);
+        peer.closedByOtherEnd();
+    });
+    RunResult r = run({server.clientSwitch(), "/l", "$a - $t", "1"}, dir.file("names"));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    for (char control : {'\x1b', '\x07', '\x08', '\x7f'})
+        EXPECT_EQ(r.output.find(control), std::string::npos) << static_cast<int>(control) << "\n" << r.output;
+    EXPECT_NE(r.output.find("Remote: TANAGER [2J 2.80 Release Distributed Server Ready\n"), std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("Using CDROM Drive: Evil ]0;owned Drive\n"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("Table Of Contents (Artist [1m - Disc  ):"), std::string::npos) << r.output;
+    EXPECT_TRUE(fs::exists(dir.file("names/Artist [1m - ..-up .wav"))) << r.output;
+}
+
+// A server's trimming and padding would make every stream longer or shorter
+// than its range: the server leaves them to its clients and says so.
+TEST_F(DistributedTest, ServerLeavesTrimmingAndPaddingToTheClient) {
+    DiscImage image(dir.path(), audioDisc({40}));
+    ServerProcess server(dir.path(), image.imagesEntry(), {"/t", "/zl1", "/zt1"});
+    ASSERT_TRUE(server.listening()) << server.console();
+    EXPECT_NE(server.console().find("Silence Trimming And Padding Are Left To The Client\n"), std::string::npos)
+        << server.console();
+    RunResult remote = run({server.clientSwitch(), "x", "1"}, dir.file("remote"));
+    EXPECT_EQ(remote.exitCode, 0) << remote.output;
+    EXPECT_TRUE(sameBytes(wavData(dir.file("remote/x01.wav")), image.sectors(0, 40)));
 }
 
 }  // namespace
