@@ -7,6 +7,7 @@
 #include "engine/drive/cddrive.h"
 #include "engine/drive/extractors.h"
 #include "engine/net/blockstream.h"
+#include "engine/net/clientlobby.h"
 #include "engine/net/linesocket.h"
 #include "engine/net/protocol.h"
 #include "engine/net/socketsink.h"
@@ -16,75 +17,101 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <thread>
+#include <string>
 
 namespace {
-
-// A failing accept (no descriptors left, say) is tried again after this.
-constexpr auto kAcceptRetryDelay = std::chrono::milliseconds(100);
 
 void say(const char* message) {
     std::printf("%s\n", message);
     std::fflush(stdout);
 }
 
-void sendNumber(int socket, int value) { sendFormatted(socket, "%d\r\n", value); }
+// What the session does after a command.
+enum class Next {
+    Command,  // waits for the next one
+    Close,    // the client quit, or its stream could not be ended as a whole one
+    Lost,     // the client took no reply in time, or went away
+};
 
-void sendText(int socket, const char* text) {
-    char line[kNameCapacity];
-    std::snprintf(line, sizeof line, "%s", text);
-    flattenLine(line);
-    sendFormatted(socket, "%s\r\n", line);
-}
+// One reply, sent as a whole within kReplySendSeconds: a client that does
+// not read its replies cannot hold the server.
+class Reply {
+public:
+    void number(int value) { line(std::to_string(value)); }
 
-void answerTestUnitReady(int socket, CdDrive& drive) {
+    // Cut to a name's length, on one line.
+    void text(const char* text) {
+        char flat[kNameCapacity];
+        std::snprintf(flat, sizeof flat, "%s", text);
+        flattenLine(flat);
+        line(flat);
+    }
+
+    Next sendTo(int socket) const {
+        return sendWithin(socket, lines_.data(), lines_.size(), kReplySendSeconds * 1000) == 0 ? Next::Command
+                                                                                              : Next::Lost;
+    }
+
+private:
+    void line(const std::string& text) {
+        lines_ += text;
+        lines_ += "\r\n";
+    }
+
+    std::string lines_;
+};
+
+Next answerTestUnitReady(int socket, CdDrive& drive) {
     say("Testing Unit Ready");
-    sendNumber(socket, drive.testUnitReady());
+    Reply reply;
+    reply.number(drive.testUnitReady());
+    return reply.sendTo(socket);
 }
 
-void answerInquiry(int socket, CdDrive& drive) {
+Next answerInquiry(int socket, CdDrive& drive) {
     say("Executing Inquiry Command");
-    sendNumber(socket, drive.inquiry());
-    sendText(socket, drive.identity);
+    Reply reply;
+    reply.number(drive.inquiry());
+    reply.text(drive.identity);
+    return reply.sendTo(socket);
 }
 
 // Sent in full even when the read failed: the client expects every line.
-void answerReadToc(int socket, CdDrive& drive) {
+Next answerReadToc(int socket, CdDrive& drive) {
     say("Reading Table of Contents");
     drive.namesValid = 0;
-    sendNumber(socket, drive.readToc());
+    Reply reply;
+    reply.number(drive.readToc());
     int first = drive.firstTrack();
     int last = drive.lastTrack();
-    sendNumber(socket, first);
-    sendNumber(socket, last);
+    reply.number(first);
+    reply.number(last);
     for (int track = first; track <= last; ++track) {
-        sendNumber(socket, drive.trackStart(track));
-        sendNumber(socket, drive.trackControl(track));
+        reply.number(drive.trackStart(track));
+        reply.number(drive.trackControl(track));
     }
-    sendNumber(socket, drive.trackEnd(last));
-    sendNumber(socket, drive.namesValid);
-    if (drive.namesValid != 1) return;
-    sendText(socket, drive.discTitle);
-    sendText(socket, drive.discArtist);
-    for (int track = first; track <= last; ++track)
-        sendText(socket, track >= 1 && track <= kMaxTracks ? drive.trackTitles[track - 1] : "");
+    reply.number(drive.trackEnd(last));
+    reply.number(drive.namesValid);
+    if (drive.namesValid == 1) {
+        reply.text(drive.discTitle);
+        reply.text(drive.discArtist);
+        for (int track = first; track <= last; ++track)
+            reply.text(track >= 1 && track <= kMaxTracks ? drive.trackTitles[track - 1] : "");
+    }
+    return reply.sendTo(socket);
 }
 
-// 0 to go on serving the client, 1 to drop it: it went away, or a stream
-// could not be ended as a whole one.
-int answerExtraction(int socket, int mode, CdDrive& drive, AspiLibrary& library) {
+Next answerExtraction(int socket, int mode, CdDrive& drive, AspiLibrary& library) {
     char line[kLineBufferBytes];
     int startLba = 0;
     int endLba = 0;
-    if (receiveLine(socket, line, sizeof line) == 0) return 1;
+    if (receiveLine(socket, line, sizeof line) == 0) return Next::Close;
     bool readable = parseProtocolNumber(line, startLba) == 0;
-    if (receiveLine(socket, line, sizeof line) == 0) return 1;
+    if (receiveLine(socket, line, sizeof line) == 0) return Next::Close;
     readable = readable && parseProtocolNumber(line, endLba) == 0;
     // The range is judged against the disc in the drive; a client may ask
     // before anyone read its table of contents.
@@ -92,18 +119,19 @@ int answerExtraction(int socket, int mode, CdDrive& drive, AspiLibrary& library)
     // Nothing is read for a range that is no part of the disc: the stream
     // ends before it began.
     if (!readable || !extractionRangeValid(drive, startLba, endLba)) {
-        sendFormatted(socket, "0\r\n");
-        return 0;
+        Reply end;
+        end.number(0);
+        return end.sendTo(socket);
     }
 
     std::unique_ptr<SocketSink> tail(new (std::nothrow) SocketSink(socket));
-    if (!tail) return 1;
+    if (!tail) return Next::Close;
     SocketSink& sink = *tail;
     std::unique_ptr<AudioStage> chain = buildStageChain(std::move(tail));
-    if (!chain) return 1;
+    if (!chain) return Next::Close;
     std::unique_ptr<ProgressMeter> progress(new (std::nothrow) ProgressMeter);
     std::unique_ptr<Extractor> extractor = createExtractor(mode, drive, chain, library);
-    if (!progress || !extractor) return 1;
+    if (!progress || !extractor) return Next::Close;
     int result = extractor->run(startLba, endLba, *progress);
     if (mode == 1) {
         std::printf("%d\n", result);
@@ -113,28 +141,23 @@ int answerExtraction(int socket, int mode, CdDrive& drive, AspiLibrary& library)
     progress.reset();
     extractor.reset();
     chain.reset();
-    return ended;
+    return ended == 0 ? Next::Command : Next::Close;
 }
 
-// 0 to wait for the next command, 1 to close the connection.
-int execute(const char* line, int socket, CdDrive& drive, AspiLibrary& library) {
-    if (std::strcmp(line, "TESTUNITREADY") == 0) {
-        answerTestUnitReady(socket, drive);
-    } else if (std::strcmp(line, "INQUIRY") == 0) {
-        answerInquiry(socket, drive);
-    } else if (std::strcmp(line, "READTOC") == 0) {
-        answerReadToc(socket, drive);
-    } else if (int mode = extractModeOf(line); mode >= 0) {
-        return answerExtraction(socket, mode, drive, library);
-    } else if (std::strcmp(line, "QUIT") == 0) {
-        return 1;
-    }
-    return 0;
+Next execute(const char* line, int socket, CdDrive& drive, AspiLibrary& library) {
+    if (std::strcmp(line, "TESTUNITREADY") == 0) return answerTestUnitReady(socket, drive);
+    if (std::strcmp(line, "INQUIRY") == 0) return answerInquiry(socket, drive);
+    if (std::strcmp(line, "READTOC") == 0) return answerReadToc(socket, drive);
+    if (int mode = extractModeOf(line); mode >= 0) return answerExtraction(socket, mode, drive, library);
+    if (std::strcmp(line, "QUIT") == 0) return Next::Close;
+    return Next::Command;
 }
 
 int openListener(int port) {
     if (port < 1 || port > 65535) return -1;
-    int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    // The lobby takes every connection that is there, and waits for the
+    // next one in poll, never in accept.
+    int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
     if (listener < 0) return -1;
     // A server started again at once must not wait for the connections of
     // the last one to time out.
@@ -145,7 +168,7 @@ int openListener(int port) {
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     if (bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener, 1) != 0) {
+        listen(listener, kMaxWaitingConnections) != 0) {
         close(listener);
         return -1;
     }
@@ -174,17 +197,21 @@ bool extractionRangeValid(const CdDrive& drive, int startLba, int endLba) {
 }
 
 void serveConnection(int socket, CdDrive& drive, AspiLibrary& library) {
-    sendFormatted(socket, "%s\r\n", kServerGreeting);
+    const int idleLimitMs = idleClientLimitMs();
     char line[kLineBufferBytes];
     for (;;) {
         say("Waiting For Command");
-        // A client may think for as long as it likes between commands; one
-        // that vanished is found out by the connection's keep-alive.
-        if (receiveLine(socket, line, sizeof line, kWaitForever) == 0) {
+        if (receiveLine(socket, line, sizeof line, idleLimitMs) == 0) {
             say("Connection Terminated From The Other End");
             return;
         }
-        if (execute(line, socket, drive, library) != 0) return;
+        switch (execute(line, socket, drive, library)) {
+        case Next::Command: break;
+        case Next::Close: return;
+        case Next::Lost:
+            say("Connection Terminated From The Other End");
+            return;
+        }
     }
 }
 
@@ -196,16 +223,9 @@ int runDistributedServer(CdDrive& drive, AspiLibrary& library) {
         say("Trouble Binding?");
         return kExitBindFailed;
     }
+    ClientLobby lobby(listener);
     for (;;) {
-        listen(listener, 1);
-        say("Waiting For Connection");
-        int connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0) {
-            if (errno != EINTR) std::this_thread::sleep_for(kAcceptRetryDelay);
-            continue;
-        }
-        say("Connection Accepted");
-        tuneBlockConnection(connection, kStreamStallSeconds);
+        int connection = lobby.nextClient();
         serveConnection(connection, drive, library);
         say("Closing Connection");
         closeSocket(connection);

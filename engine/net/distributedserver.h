@@ -8,8 +8,9 @@ class CdDrive;
 // is printed and the result is kExitBindFailed.
 int runDistributedServer(CdDrive& drive, AspiLibrary& library);
 
-// Serves one accepted connection from the greeting until the client quits
-// or goes away. The socket stays open for the caller.
+// Serves one greeted connection until the client quits, goes away, takes
+// no reply in time or sends no command for the idle limit. The socket
+// stays open for the caller.
 void serveConnection(int socket, CdDrive& drive, AspiLibrary& library);
 
 // Whether [startLba, endLba) is something to read from the disc the drive

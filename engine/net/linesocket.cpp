@@ -125,6 +125,19 @@ int connectTo(const char* host, int port, Clock::time_point deadline) {
     return socket;
 }
 
+int sendWithin(int socket, const char* data, size_t length, int timeoutMs) {
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (length > 0) {
+        if (waitFor(socket, POLLOUT, false, deadline) != 0) return 1;
+        ssize_t sent = send(socket, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+        if (sent <= 0) return 1;
+        data += sent;
+        length -= static_cast<size_t>(sent);
+    }
+    return 0;
+}
+
 void sendLine(int socket, const char* text) {
     char line[kRawLineBufferBytes];
     size_t length = std::strlen(text);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 
 // LineSocket: the operations on one connected TCP stream socket shared by
 // the CDDB lookup and the distributed modes. The socket is a plain handle;
@@ -19,6 +20,11 @@ int connectTo(const char* host, int port, std::chrono::steady_clock::time_point 
 // Sends `text` and "\r\n". Text past the 4096-byte line buffer is cut, the
 // terminator always goes out. Send failures are left to the next receive.
 void sendLine(int socket, const char* text);
+
+// Sends the `length` bytes of `data` within `timeoutMs`, however slowly the
+// peer reads. 0 when all went out; 1 when the time ran out or the
+// connection failed.
+int sendWithin(int socket, const char* data, size_t length, int timeoutMs);
 
 // Formats into the 256-byte line buffer and sends it. A line cut by the
 // buffer still ends with "\r\n".

@@ -38,3 +38,11 @@ void flattenLine(char* text) {
     for (char* c = text; *c; ++c)
         if (*c == '\r' || *c == '\n') *c = ' ';
 }
+
+int idleClientLimitMs() {
+    const char* setting = std::getenv("VOLTA_SERVER_IDLE_SECONDS");
+    int seconds = 0;
+    if (!setting || parseProtocolNumber(setting, seconds) != 0 || seconds <= 0 || seconds > kIdleClientSeconds)
+        seconds = kIdleClientSeconds;
+    return seconds * 1000;
+}

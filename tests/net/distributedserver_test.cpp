@@ -8,6 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -191,6 +196,95 @@ TEST_F(DistributedServerTest, StalledClientIsDropped) {
     stalled.send("READTOC\r\nEXTRACTBURST\r\n0\r\n120\r\n");
     ASSERT_TRUE(server.waitForConsole("Extracting"));
     EXPECT_TRUE(server.waitForConsole("Closing Connection", 1, 60));
+    expectServedNormally(server);
+}
+
+// Plain connections of the test's own, closed with the object. A small
+// receive buffer makes the replies a connection does not read soon fill
+// what the system holds for it.
+class Connections {
+public:
+    ~Connections() {
+        for (int fd : fds_) close(fd);
+    }
+
+    int open(int port, int receiveBuffer = 0) {
+        int fd = socket(AF_INET, SOCK_STREAM, 0);
+        if (receiveBuffer > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            close(fd);
+            return -1;
+        }
+        fds_.push_back(fd);
+        return fd;
+    }
+
+private:
+    std::vector<int> fds_;
+};
+
+// One client at a time, but none can hold the server: a connection that
+// says nothing waits aside and goes after 30 seconds, hundreds of silent
+// ones do not keep the next client from being served at once, and one
+// that sends commands but reads no replies goes once a reply has waited 30
+// seconds. These are the real limits; the test takes about half a minute.
+TEST_F(DistributedServerTest, NoClientHoldsTheServer) {
+    ServerProcess server(dir.path(), image.imagesEntry());
+    ASSERT_TRUE(server.listening()) << server.console();
+    // Long names make long replies, which soon fill what the system holds
+    // for a connection that reads none.
+    TempDir floodDir;
+    DiscSpec named = audioDisc({30, 40, 50});
+    named.title = std::string(250, 'd');
+    named.performer = std::string(250, 'p');
+    for (TrackSpec& track : named.tracks) track.title = std::string(250, 't');
+    DiscImage namedImage(floodDir.path(), named);
+    ServerProcess flooded(floodDir.path(), namedImage.imagesEntry());
+    ASSERT_TRUE(flooded.listening()) << flooded.console();
+
+    Connections connections;
+    int flooding = connections.open(flooded.port(), 4096);
+    ASSERT_GE(flooding, 0);
+    std::string flood;
+    for (int i = 0; i < 20000; ++i) flood += "READTOC\r\n";
+    for (size_t sent = 0; sent < flood.size();) {
+        ssize_t put = send(flooding, flood.data() + sent, flood.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (put <= 0) break;
+        sent += static_cast<size_t>(put);
+    }
+
+    ProtocolPeer silent = ProtocolPeer::connectTo(server.port());
+    ASSERT_EQ(silent.line(), kGreeting);
+    expectServedNormally(server);
+    for (int i = 0; i < 300; ++i) ASSERT_GE(connections.open(server.port()), 0) << i;
+    expectServedNormally(server);
+    EXPECT_TRUE(silent.closedByOtherEnd(40000));
+
+    EXPECT_TRUE(flooded.waitForConsole("Reading Table of Contents\nConnection Terminated From The Other End\n"
+                                       "Closing Connection\nWaiting For Connection\n",
+                                       1, 60));
+    ProtocolPeer next = ProtocolPeer::connectTo(flooded.port());
+    EXPECT_EQ(next.line(), kGreeting);
+    next.send("TESTUNITREADY\r\n");
+    EXPECT_EQ(next.line(), "1");
+}
+
+// A served client that sends no command for the idle limit is dropped as a
+// lost one; the limit is shortened here through the environment.
+TEST_F(DistributedServerTest, IdleClientIsDropped) {
+    ServerProcess server(dir.path(), image.imagesEntry(), {}, {{"VOLTA_SERVER_IDLE_SECONDS", "1"}});
+    ASSERT_TRUE(server.listening()) << server.console();
+    ProtocolPeer idle = ProtocolPeer::connectTo(server.port());
+    ASSERT_EQ(idle.line(), kGreeting);
+    idle.send("TESTUNITREADY\r\n");
+    EXPECT_EQ(idle.line(), "1");
+    EXPECT_TRUE(idle.closedByOtherEnd(10000));
+    EXPECT_TRUE(server.waitForConsole("Waiting For Command\nConnection Terminated From The Other End\n"
+                                      "Closing Connection\n"));
     expectServedNormally(server);
 }
 

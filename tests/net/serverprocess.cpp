@@ -40,15 +40,16 @@ int countOf(const std::string& haystack, const std::string& text) {
 }
 
 ServerProcess::ServerProcess(const std::string& directory, const std::string& images,
-                             const std::vector<std::string>& switches)
+                             const std::vector<std::string>& switches, const Environment& environment)
     : consolePath_(directory + "/server-console.txt") {
     // Another program may take the port between the probe and the bind.
-    for (int attempt = 0; attempt < 5 && !listening_; ++attempt) listening_ = start(images, switches);
+    for (int attempt = 0; attempt < 5 && !listening_; ++attempt) listening_ = start(images, switches, environment);
 }
 
 ServerProcess::~ServerProcess() { stop(); }
 
-bool ServerProcess::start(const std::string& images, const std::vector<std::string>& switches) {
+bool ServerProcess::start(const std::string& images, const std::vector<std::string>& switches,
+                          const Environment& environment) {
     port_ = freePort();
     std::vector<std::string> argv{voltaBinary(), "/`" + std::to_string(port_)};
     argv.insert(argv.end(), switches.begin(), switches.end());
@@ -63,6 +64,7 @@ bool ServerProcess::start(const std::string& images, const std::vector<std::stri
         unsetenv("VOLTA");
         setenv("VOLTA_IMAGES", images.c_str(), 1);
         keepOffRealDrives();
+        for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
         std::vector<char*> args;
         for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <sys/types.h>
 #include <vector>
 
@@ -10,8 +11,10 @@
 // waits for it, so no server outlives its test.
 class ServerProcess {
 public:
+    using Environment = std::vector<std::pair<std::string, std::string>>;
+
     ServerProcess(const std::string& directory, const std::string& images,
-                  const std::vector<std::string>& switches = {});
+                  const std::vector<std::string>& switches = {}, const Environment& environment = {});
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
@@ -27,7 +30,7 @@ public:
     std::string clientSwitch() const;
 
 private:
-    bool start(const std::string& images, const std::vector<std::string>& switches);
+    bool start(const std::string& images, const std::vector<std::string>& switches, const Environment& environment);
     void stop();
 
     std::string consolePath_;
