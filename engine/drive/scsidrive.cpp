@@ -46,6 +46,15 @@ int ScsiDrive::readPosition() {
     return result;
 }
 
+int ScsiDrive::readSubchannelQ(int lba, uint8_t (&q)[16]) {
+    // CD-DA sectors, no main channel, the Q sub-channel formatted.
+    uint8_t cdb[12] = {0xBE, static_cast<uint8_t>(lunBits() | 0x04)};
+    putBigEndian32(cdb + 2, static_cast<uint32_t>(lba));
+    putBigEndian24(cdb + 6, 1);
+    cdb[10] = 0x02;
+    return sendCommand(cdb, sizeof cdb, q, sizeof q);
+}
+
 int ScsiDrive::playAudio(int lba, int length) {
     uint8_t cdb[10] = {0x47, lunBits()};
     putMsf(cdb + 3, msfOfLba(lba));

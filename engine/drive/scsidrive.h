@@ -22,6 +22,9 @@ public:
     int enterCddaMode() override;
     int playAudio(int lba, int length) override;
     int readToc() override;
+    // The formatted Q sub-channel of one sector, read with READ CD; 0 when
+    // the drive gave it.
+    int readSubchannelQ(int lba, uint8_t (&q)[16]);
 
 protected:
     int startStopUnit(uint8_t operation);

@@ -6,6 +6,8 @@
 #include "engine/control/options.h"
 #include "engine/control/textencoding.h"
 #include "engine/drive/cddrive.h"
+#include "engine/drive/pregaps.h"
+#include "engine/drive/scsidrive.h"
 #include "engine/drive/readoffset.h"
 #include "engine/output/encoderkind.h"
 #include "engine/verify/newfile.h"
@@ -63,7 +65,7 @@ void readSectorsOf(int first, int end, int& readFirst, int& readEnd) {
 
 }  // namespace
 
-void RipVerification::identify(const CdDrive& drive) {
+void RipVerification::identify(CdDrive& drive) {
     record_.program = "VOLTA digital audio extraction engine for Linux, TANAGER 2.80 Release";
     record_.date = localTime();
     record_.drive = trimmed(drive.identity);
@@ -79,6 +81,13 @@ void RipVerification::identify(const CdDrive& drive) {
     if (readDiscLayout(drive, layout) != 0) layout = DiscLayout();
     // An enhanced CD's music ends a session gap before its data track.
     DiscLayout music = firstSession(layout);
+    // Before the first track's start lies its pre-gap; the others' are in
+    // the sub-channel of local drives alone.
+    int pregaps[kMaxTracks + 1] = {};
+    if (auto* local = dynamic_cast<ScsiDrive*>(&drive)) {
+        DriveQSource subchannel(*local);
+        findPregaps(subchannel, layout, pregaps);
+    }
     audioIndex_.assign(kMaxTracks + 1, -1);
     int audioTracks = 0;
     for (int track = layout.firstTrack; track >= 1 && track <= layout.lastTrack; ++track) {
@@ -89,9 +98,7 @@ void RipVerification::identify(const CdDrive& drive) {
         int end = track < music.lastTrack ? music.trackStart[track + 1]
                                           : track == music.lastTrack ? music.leadOut : layout.leadOut;
         entry.length = std::max(end - entry.start, 0);
-        // Before the first track's start lies its pre-gap; the others'
-        // are not in the table of contents.
-        if (track == layout.firstTrack) entry.pregap = entry.start;
+        entry.pregap = track == layout.firstTrack ? entry.start : pregaps[track];
         record_.toc.push_back(entry);
         record_.trackTitles.resize(static_cast<size_t>(track));
         record_.trackTitles[static_cast<size_t>(track - 1)] = toUtf8(drive.trackTitles[track - 1]);

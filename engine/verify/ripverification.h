@@ -19,9 +19,10 @@ class ReadTally;
 // copy whole, and at the end the summary, the rip log and the cue sheet.
 class RipVerification {
 public:
-    // Takes the disc as the drive shows it, with its names, prints its
-    // AccurateRip ID, asks the database and prints what it answered.
-    void identify(const CdDrive& drive);
+    // Takes the disc as the drive shows it, with its names and the
+    // pre-gaps its sub-channel tells, prints its AccurateRip ID, asks the
+    // database and prints what it answered.
+    void identify(CdDrive& drive);
 
     // The tap for a job that copies the disc's sectors [firstSector,
     // endSector), in front of `next`: it checksums every audio track the

@@ -253,15 +253,19 @@ TEST_F(VerifyRunTest, TheLogIsSealedAndNeverOverwritten) {
 }
 
 // A cue sheet of WAV files, one per track or one for the disc, loads as a
-// virtual drive that lists as the disc does, names and all.
+// virtual drive that lists as the disc does, names and all, and whose
+// sub-channel has the disc's pre-gaps: ripped again, it gives the same cue
+// sheet and log, date aside.
 TEST_F(VerifyRunTest, TheCueSheetLoadsAsTheDisc) {
-    DiscSpec spec = audioDisc({30, 20, 25});
+    DiscSpec spec = audioDisc({30, 20, 25, 15});
     spec.title = "Sheet";
     spec.performer = "Loader";
     spec.tracks[0].indexZeroSectors = 10;
     spec.tracks[1].copyPermitted = true;
+    spec.tracks[1].indexZeroSectors = 7;
     spec.tracks[2].preEmphasis = true;
-    for (int k = 0; k < 3; ++k) spec.tracks[k].title = "Part " + std::to_string(k + 1);
+    spec.tracks[3].indexZeroSectors = 1;
+    for (int k = 0; k < 4; ++k) spec.tracks[k].title = "Part " + std::to_string(k + 1);
     image = std::make_unique<DiscImage>(dir.path(), spec);
     RunOptions plain;
     plain.env = {{"VOLTA_IMAGES", image->imagesEntry()}};
@@ -269,15 +273,33 @@ TEST_F(VerifyRunTest, TheCueSheetLoadsAsTheDisc) {
     ASSERT_EQ(listing.exitCode, 0) << listing.output;
 
     server.route("/", reply(404, ""));
+    auto withoutDate = [](std::string log) {
+        size_t date = log.find("Date: ");
+        log.erase(date, log.find('\n', date) - date);
+        return log.substr(0, log.rfind("Log checksum: "));
+    };
     for (const char* job : {"@", "*"}) {
         SCOPED_TRACE(job);
         std::string folder = dir.file(std::string("rip") + (job[0] == '@' ? "tracks" : "disc"));
         RunResult result = rip({"/v", "$2di", job}, "", folder);
         ASSERT_EQ(result.exitCode, 0) << result.output;
+        std::string sheet = readFile(folder + "/Loader - Sheet.cue");
+        std::string log = readFile(folder + "/Loader - Sheet.log");
+        EXPECT_TRUE(holds(log, "      2        47       20 (00:00.20)      7 (00:00.07)\n")) << log;
+        EXPECT_TRUE(holds(log, "      4        93       15 (00:00.15)      1 (00:00.01)\n")) << log;
+
         RunOptions reload;
-        reload.env = {{"VOLTA_IMAGES", folder + "/Loader - Sheet.cue"}};
+        reload.cwd = folder;
+        reload.env = {{"VOLTA_IMAGES", folder + "/Loader - Sheet.cue"},
+                      {"VOLTA_ACCURATERIP_URL", server.baseUrl()}};
         RunResult again = runVolta({"/l"}, reload);
-        EXPECT_EQ(again.output, listing.output) << readFile(folder + "/Loader - Sheet.cue");
+        EXPECT_EQ(again.output, listing.output) << sheet;
+        fs::create_directories(folder + "/again");
+        reload.cwd = folder + "/again";
+        again = runVolta({"/v", "$2di", job}, reload);
+        ASSERT_EQ(again.exitCode, 0) << again.output;
+        EXPECT_EQ(readFile(folder + "/again/Loader - Sheet.cue"), sheet);
+        EXPECT_EQ(withoutDate(readFile(folder + "/again/Loader - Sheet.log")), withoutDate(log));
     }
 }
 

@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kSector = 2352;
 constexpr int kUserData = 2048;
+constexpr int kQBytes = 16;
 constexpr int kMaxDrives = 8;  // targets a bus scan reaches
 constexpr const char* kDefaultIdentity = "VOLTA   VIRTUAL CD-ROM  ";
 
@@ -337,6 +338,7 @@ uint8_t VirtualDrive::readCd(RequestBlock& block) {
     int lba = readBigEndian32(cdb + 2);
     int count = readBigEndian24(cdb + 6);
     int fields = cdb[9] & 0xF8;
+    if (cdb[10] == 0x02 && fields == 0) return readSubchannelQ(block, lba, count);
     if (cdb[10] != 0 || (fields != 0x10 && fields != 0xF8))
         return checkCondition(block, kIllegalRequest, kInvalidCdbField);
     if (lba < 0 || lba > disc_->leadOut() - count)
@@ -358,6 +360,32 @@ uint8_t VirtualDrive::readCd(RequestBlock& block) {
                    : checkCondition(block, kMediumError, kUnrecoveredReadError);
     }
     return checkCondition(block, kIllegalRequest, kIllegalModeForTrack);
+}
+
+uint8_t VirtualDrive::readSubchannelQ(RequestBlock& block, int lba, int count) {
+    if (!hasMedium()) return checkCondition(block, kNotReady, kMediumNotPresent);
+    if (lba < 0 || count < 0 || lba > disc_->leadOut() - count)
+        return checkCondition(block, kIllegalRequest, kLbaOutOfRange);
+    if (block.length / kQBytes < count) return checkCondition(block, kIllegalRequest, kInvalidCdbField);
+    if (failRead(lba, count)) return checkCondition(block, kMediumError, kUnrecoveredReadError);
+    auto bcd = [](int value) { return static_cast<uint8_t>((value / 10) << 4 | value % 10); };
+    auto putBcdMsf = [&](uint8_t* p, Msf msf) {
+        p[0] = bcd(msf.minutes);
+        p[1] = bcd(msf.seconds);
+        p[2] = bcd(msf.frames);
+    };
+    for (int k = 0; k < count; ++k) {
+        const DiscTrack& track = disc_->trackAt(lba + k);
+        uint8_t* q = block.buffer + k * kQBytes;
+        std::memset(q, 0, kQBytes);
+        q[0] = static_cast<uint8_t>(track.control << 4 | 0x01);
+        q[1] = bcd(track.number);
+        q[2] = lba + k < track.start ? 0 : 1;
+        // A gap counts down to its track; nothing reads the CRC.
+        putBcdMsf(q + 3, msfOfSectors(std::abs(lba + k - track.start)));
+        putBcdMsf(q + 7, msfOfLba(lba + k));
+    }
+    return kStatusComplete;
 }
 
 uint8_t VirtualDrive::readD8(RequestBlock& block) {

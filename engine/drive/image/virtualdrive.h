@@ -47,6 +47,8 @@ private:
     uint8_t readToc(RequestBlock& block);
     uint8_t readCd(RequestBlock& block);
     uint8_t readD8(RequestBlock& block);
+    // READ CD of the formatted Q sub-channel alone.
+    uint8_t readSubchannelQ(RequestBlock& block, int lba, int count);
     uint8_t read10(RequestBlock& block);
     uint8_t modeSelect(RequestBlock& block);
     uint8_t startStopUnit(RequestBlock& block);
