@@ -367,9 +367,9 @@ int parseCheckedSetting(const EncoderInfo& encoder, const char* value, ParseResu
     if (std::strspn(value, "0123456789") == std::strlen(value) && std::strlen(value) <= 6)
         number = std::strtol(value, nullptr, 10);
     if (number < encoder.lowest || number > encoder.highest) {
-        const std::string range = " (" + std::to_string(encoder.lowest) + ".." + std::to_string(encoder.highest);
-        if (level) return stopWith(result, kExitCommandLine, std::string("Invalid FLAC Compression Level: ") + value + range + ")");
-        return stopWith(result, kExitCommandLine, std::string("Invalid Opus Bitrate: ") + value + range + " kbps)");
+        const std::string what = level ? "Invalid FLAC Compression Level: " : "Invalid Opus Bitrate: ";
+        const std::string range = std::to_string(encoder.lowest) + ".." + std::to_string(encoder.highest);
+        return stopWith(result, kExitCommandLine, what + value + " (" + range + (level ? ")" : " kbps)"));
     }
     if (level)
         options.flacLevel = static_cast<int>(number);

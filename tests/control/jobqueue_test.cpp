@@ -21,10 +21,7 @@ namespace {
 class JobQueueTest : public testing::Test {
 protected:
     RunResult rip(const std::string& images, const std::vector<std::string>& args) {
-        RunOptions run;
-        run.cwd = dir.path();
-        run.env = {{"VOLTA_IMAGES", images}};
-        return runVolta(args, run);
+        return runVoltaOn(images, args, dir.path());
     }
     bool exists(const std::string& name) const { return fs::exists(dir.file(name)); }
     std::vector<std::string> filesIn(const std::string& path) const {

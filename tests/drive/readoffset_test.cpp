@@ -30,21 +30,10 @@ std::string correctedCopy(const DiscImage& image, int first, int end, int offset
     return bytes;
 }
 
-testing::AssertionResult sameAudio(const std::string& got, const std::string& expected) {
-    if (got == expected) return testing::AssertionSuccess();
-    size_t at = 0;
-    while (at < got.size() && at < expected.size() && got[at] == expected[at]) ++at;
-    return testing::AssertionFailure() << got.size() << " bytes instead of " << expected.size()
-                                       << ", the first difference at frame " << at / kFrameBytes;
-}
-
 class ReadOffsetTest : public testing::Test {
 protected:
     RunResult rip(const std::string& images, const std::vector<std::string>& args) {
-        RunOptions run;
-        run.cwd = dir.path();
-        run.env = {{"VOLTA_IMAGES", images}};
-        return runVolta(args, run);
+        return runVoltaOn(images, args, dir.path());
     }
 
     TempDir dir;
@@ -66,12 +55,12 @@ TEST_F(ReadOffsetTest, CorrectedRipsEqualTheDiscInEveryMode) {
             for (int track = 1; track <= 3; ++track) {
                 char name[16];
                 std::snprintf(name, sizeof name, "o%02d.wav", track);
-                EXPECT_TRUE(sameAudio(wavData(dir.file(name)),
+                EXPECT_TRUE(sameBytes(wavData(dir.file(name)),
                                       correctedCopy(image, image.trackStart(track), image.trackEnd(track), offset)))
                     << "track " << track;
             }
-            EXPECT_TRUE(sameAudio(wavData(dir.file("o.wav")), correctedCopy(image, 0, image.leadOut(), offset)));
-            EXPECT_TRUE(sameAudio(wavData(dir.file("o{5-50}.wav")), correctedCopy(image, 5, 50, offset)));
+            EXPECT_TRUE(sameBytes(wavData(dir.file("o.wav")), correctedCopy(image, 0, image.leadOut(), offset)));
+            EXPECT_TRUE(sameBytes(wavData(dir.file("o{5-50}.wav")), correctedCopy(image, 5, 50, offset)));
 
             RunResult plain = rip(drive, {mode, "p", "2"});
             ASSERT_EQ(plain.exitCode, 0) << plain.output;

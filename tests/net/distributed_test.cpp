@@ -35,15 +35,6 @@ std::map<std::string, std::string> filesIn(const std::string& folder) {
     return files;
 }
 
-// Audio compared without printing it.
-testing::AssertionResult sameBytes(const std::string& got, const std::string& expected) {
-    if (got == expected) return testing::AssertionSuccess();
-    size_t at = 0;
-    while (at < got.size() && at < expected.size() && got[at] == expected[at]) ++at;
-    return testing::AssertionFailure() << got.size() << " bytes instead of " << expected.size()
-                                       << ", the first difference at byte " << at;
-}
-
 class DistributedTest : public testing::Test {
 protected:
     RunResult run(const std::vector<std::string>& args, const std::string& cwd, const std::string& images = "",

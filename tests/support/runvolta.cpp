@@ -142,3 +142,10 @@ void writeFile(const std::string& path, const std::string& data) {
     std::ofstream f(path, std::ios::binary);
     f.write(data.data(), static_cast<std::streamsize>(data.size()));
 }
+
+RunResult runVoltaOn(const std::string& images, const std::vector<std::string>& args, const std::string& cwd) {
+    RunOptions run;
+    run.cwd = cwd;
+    run.env = {{"VOLTA_IMAGES", images}};
+    return runVolta(args, run);
+}

@@ -35,6 +35,9 @@ struct RunOptions {
 // `opts.env` says otherwise, so the caller's environment never leaks in.
 RunResult runVolta(const std::vector<std::string>& args, const RunOptions& opts = {});
 
+// Runs volta in `cwd` on the virtual drives of `images`.
+RunResult runVoltaOn(const std::string& images, const std::vector<std::string>& args, const std::string& cwd);
+
 // Runs any program the same way (argument 0 is the program path).
 RunResult runProgram(const std::vector<std::string>& argv, const RunOptions& opts = {});
 

@@ -51,3 +51,11 @@ std::string makeWav(const std::string& samples, const std::string& extraChunks) 
     std::string body = "WAVE" + riffChunk("fmt ", format) + extraChunks + riffChunk("data", samples);
     return "RIFF" + le32(static_cast<uint32_t>(body.size())) + body;
 }
+
+testing::AssertionResult sameBytes(const std::string& got, const std::string& expected) {
+    if (got == expected) return testing::AssertionSuccess();
+    size_t at = 0;
+    while (at < got.size() && at < expected.size() && got[at] == expected[at]) ++at;
+    return testing::AssertionFailure() << got.size() << " bytes instead of " << expected.size()
+                                       << ", the first difference at byte " << at;
+}
