@@ -29,18 +29,20 @@ void* OutputThread::threadMain(void* self) {
 void OutputThread::drain() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return count_ > 0 || ending_; });
+        changed_.wait(lock, [this] { return count_ >= kWakeAfter || (count_ > 0 && flushing_) || ending_; });
         if (count_ == 0) return;
-        const int slot = head_;
-        lock.unlock();
-        // After a failure the blocks are dropped: the source stops at its
-        // next write, and nothing more may reach a failed output.
-        const int result = failed_ ? 1 : AudioStage::write(slots_[slot], sizes_[slot]);
-        lock.lock();
-        if (result != 0) failed_ = true;
-        head_ = (head_ + 1) % kSlots;
-        --count_;
-        changed_.notify_all();
+        while (count_ > 0) {
+            const int slot = head_;
+            lock.unlock();
+            // After a failure the blocks are dropped: the source stops at its
+            // next write, and nothing more may reach a failed output.
+            const int result = failed_ ? 1 : AudioStage::write(slots_[slot], sizes_[slot]);
+            lock.lock();
+            if (result != 0) failed_ = true;
+            head_ = (head_ + 1) % kSlots;
+            --count_;
+            if (count_ <= kSlots - kWakeAfter || failed_) changed_.notify_all();
+        }
     }
 }
 
@@ -48,7 +50,7 @@ int OutputThread::write(const uint8_t* data, int byteCount) {
     if (direct_) return AudioStage::write(data, byteCount);
     if (!running_ || byteCount < 0 || byteCount > kMaxBlockBytes) return 1;
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return count_ < kSlots || failed_; });
+    if (count_ == kSlots) changed_.wait(lock, [this] { return count_ <= kSlots - kWakeAfter || failed_; });
     if (failed_) return 1;
     const int slot = (head_ + count_) % kSlots;
     lock.unlock();
@@ -56,15 +58,17 @@ int OutputThread::write(const uint8_t* data, int byteCount) {
     if (byteCount > 0) std::memcpy(slots_[slot], data, byteCount);
     sizes_[slot] = byteCount;
     lock.lock();
-    ++count_;
-    changed_.notify_all();
+    if (++count_ >= kWakeAfter) changed_.notify_all();
     return 0;
 }
 
 void OutputThread::sync() {
     if (running_) {
         std::unique_lock<std::mutex> lock(mutex_);
+        flushing_ = true;
+        changed_.notify_all();
         changed_.wait(lock, [this] { return count_ == 0; });
+        flushing_ = false;
     }
     AudioStage::sync();
 }

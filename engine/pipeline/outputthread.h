@@ -23,6 +23,9 @@ public:
     int open() override;
 
     static constexpr int kSlots = 8;
+    // Each side sleeps until half the queue is there for it: waking the
+    // other thread for every block cost a fast copy a context switch a block.
+    static constexpr int kWakeAfter = kSlots / 2;
 
 private:
     static void* threadMain(void* self);
@@ -34,6 +37,7 @@ private:
     int head_ = 0;   // the next slot the thread takes
     int count_ = 0;  // slots filled and not yet written
     bool ending_ = false;
+    bool flushing_ = false;  // sync() waits for every block, however few
     bool failed_ = false;
     bool running_ = false;  // a thread serves the stages behind
     bool direct_ = false;   // the stages behind are called from the source
