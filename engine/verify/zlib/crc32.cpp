@@ -1,13 +1,8 @@
 #include "engine/verify/zlib/crc32.h"
 
-#include "engine/verify/crc32fold.h"
-
 #include <zlib.h>
 
 uint32_t crc32Update(uint32_t crc, const uint8_t* data, std::size_t bytes) {
-    std::size_t folded = crc32Fold(crc, data, bytes);
-    data += folded;
-    bytes -= folded;
     uLong value = crc;
     // zlib counts in uInt, which may be narrower than size_t.
     constexpr std::size_t kPiece = 1u << 30;

@@ -4,5 +4,5 @@
 #include <cstdint>
 
 // The CRC-32 of `bytes` bytes, continuing from `crc` (0 for the first piece),
-// through zlib for what the processor's folding leaves.
+// through zlib.
 uint32_t crc32Update(uint32_t crc, const uint8_t* data, std::size_t bytes);
