@@ -10,6 +10,7 @@
 #include "engine/drive/scsidrive.h"
 #include "engine/drive/readoffset.h"
 #include "engine/output/encoderkind.h"
+#include "engine/output/partialfile.h"
 #include "engine/verify/newfile.h"
 
 #include <algorithm>
@@ -182,6 +183,15 @@ void RipVerification::jobEnded(const std::string& name, bool succeeded, const Re
     file.firstSector = jobFirst_;
     file.endSector = jobEnd_;
     file.whole = succeeded;
+    // A failed job's file stands under its partial name, or under its final
+    // name when the user stopped it; the log names what is there.
+    std::error_code error;
+    if (!succeeded && file.type != RippedFile::None) {
+        if (std::filesystem::exists(file.name + kPartialSuffix, error))
+            file.name += kPartialSuffix;
+        else if (!std::filesystem::exists(file.name, error))
+            file.type = RippedFile::None;
+    }
     if (firstOutput_.empty()) firstOutput_ = file.name;
     record_.files.push_back(file);
     if (!succeeded) {

@@ -206,9 +206,11 @@ TEST_F(VerifyRunTest, AFailedTrackClaimsNothing) {
         std::snprintf(cddb, sizeof cddb, "%08x", id.cddb);
         return std::string(cddb);
     }() + ".log");
-    EXPECT_TRUE(holds(log, "Track 02\n  File: t02.wav\n  Result: copy failed, sectors from 40 on not copied\n"
+    EXPECT_TRUE(holds(log, "Track 02\n  File: t02.wav.part\n  Result: copy failed, sectors from 40 on not copied\n"
                            "  Retried reads: 1\n  Failed reads: 1\n    sectors 40-64 failed\n"))
         << log;
+    EXPECT_TRUE(fs::exists(dir.file("t02.wav.part")));
+    EXPECT_FALSE(fs::exists(dir.file("t02.wav")));
 }
 
 // The log ends with the SHA-256 of all before it, as sha256sum computes
