@@ -4,6 +4,7 @@
 #include "engine/output/acmformats.h"
 #include "engine/output/regularfile.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -66,6 +67,7 @@ int WaveFileWriter::writeHeaderBlock() {
 
 int WaveFileWriter::open() {
     byteCount_ = 0;
+    gathered_ = 0;
     if (!pathFits_ || file_) return 1;
     if (writeHeader_) {
         if (format_.formatTag == kWaveFormatPcm) format_.extraSize = 0;
@@ -74,25 +76,39 @@ int WaveFileWriter::open() {
     }
     file_ = openRegularForWriting(path_);
     if (!file_) return 1;
-    // Unbuffered, so that a block counts as written only once it is in the
-    // file: a buffered tail that fails later would be claimed by the header.
+    // Unbuffered by the library: the blocks are gathered here, so that only
+    // what reached the file is counted and the header never claims lost bytes.
     std::setvbuf(file_, nullptr, _IONBF, 0);
     if (writeHeader_ && writeHeaderBlock() != 0) return 1;
     return AudioStage::open();
 }
 
+int WaveFileWriter::writeGathered() {
+    const size_t written = gathered_ > 0 ? std::fwrite(gather_, 1, gathered_, file_) : 0;
+    byteCount_ += written;
+    const bool whole = written == gathered_;
+    gathered_ = 0;
+    return whole ? 0 : 1;
+}
+
 int WaveFileWriter::write(const uint8_t* data, int byteCount) {
     if (!file_ || byteCount < 0) return 1;
-    if (writeHeader_ && headerBytes() - 8 + byteCount_ + byteCount > kMaxRiffSize) return 1;
-    const size_t written = byteCount > 0 ? std::fwrite(data, 1, byteCount, file_) : 0;
-    // Only what reached the file counts, so the header never claims lost bytes.
-    byteCount_ += written;
-    return written == static_cast<size_t>(byteCount) ? 0 : 1;
+    if (writeHeader_ && headerBytes() - 8 + byteCount_ + gathered_ + byteCount > kMaxRiffSize) return 1;
+    size_t left = static_cast<size_t>(byteCount);
+    while (left > 0) {
+        const size_t piece = std::min(left, kGatherBytes - gathered_);
+        std::memcpy(gather_ + gathered_, data, piece);
+        gathered_ += piece;
+        data += piece;
+        left -= piece;
+        if (gathered_ == kGatherBytes && writeGathered() != 0) return 1;
+    }
+    return 0;
 }
 
 int WaveFileWriter::close() {
     if (!file_) return 1;
-    int result = 0;
+    int result = writeGathered();
     if (writeHeader_ && (std::fseek(file_, 0, SEEK_SET) != 0 || writeHeaderBlock() != 0)) result = 1;
     if (std::fclose(file_) != 0) result = 1;
     file_ = nullptr;

@@ -16,6 +16,10 @@ public:
     int open() override;
 
     static constexpr int kPathCapacity = 1024;
+    // Blocks are gathered into writes of this size: a fast drive's 58800-byte
+    // blocks, written one by one, cost a WAV copy a third of its time in
+    // system calls.
+    static constexpr size_t kGatherBytes = 256 * 1024;
     // "RIFF", size, "WAVE", "fmt ", size, the format, "fact" with the
     // sample count of a compressed format, "data", size.
     static constexpr int kFactChunkBytes = 12;
@@ -26,11 +30,14 @@ private:
     int headerBytes() const;
     bool hasFactChunk() const;
     int writeHeaderBlock();
+    int writeGathered();
 
-    uint64_t byteCount_ = 0;
+    uint64_t byteCount_ = 0;  // what reached the file, all the header claims
     WaveFormat format_;
     std::FILE* file_ = nullptr;
     char path_[kPathCapacity] = {};
     bool pathFits_;
     bool writeHeader_;
+    size_t gathered_ = 0;
+    uint8_t gather_[kGatherBytes];
 };

@@ -156,22 +156,39 @@ TEST(WaveFileWriter, FailuresAreReported) {
     WaveFileWriter tooLong(longPath.c_str(), defaultFormat(), true);
     EXPECT_EQ(tooLong.open(), 1);
 
-    // A file that may not grow past 1000 bytes takes only part of a block;
-    // the header then counts what reached the file, not what was lost.
+    // A file that may not grow past 1000 bytes takes only part of what was
+    // gathered. The failure comes back from the write that fills the
+    // gathering, or from close for a tail; the header then counts what
+    // reached the file, not what was lost.
+    std::vector<uint8_t> block(58800);
     {
         FileSizeLimit limit(1000);
         WaveFileWriter full(dir.file("full.wav").c_str(), defaultFormat(), true);
         ASSERT_EQ(full.open(), 0);
-        std::vector<uint8_t> block(58800);
-        EXPECT_EQ(full.write(block.data(), static_cast<int>(block.size())), 1);
+        int result = 0;
+        size_t blocks = 0;
+        while (result == 0 && blocks < 100) {
+            result = full.write(block.data(), static_cast<int>(block.size()));
+            ++blocks;
+        }
+        EXPECT_EQ(result, 1);
+        EXPECT_EQ(blocks, WaveFileWriter::kGatherBytes / block.size() + 1);
         EXPECT_EQ(full.write(block.data(), -1), 1);
         EXPECT_EQ(full.close(), 0);
+
+        WaveFileWriter tail(dir.file("tail.wav").c_str(), defaultFormat(), true);
+        ASSERT_EQ(tail.open(), 0);
+        EXPECT_EQ(tail.write(block.data(), static_cast<int>(block.size())), 0);
+        EXPECT_EQ(tail.close(), 1);
     }
-    const std::string written = readFile(dir.file("full.wav"));
-    ASSERT_GE(written.size(), 46u);
-    uint32_t dataSize;
-    std::memcpy(&dataSize, written.data() + 42, 4);
-    EXPECT_EQ(dataSize, written.size() - 46);
+    for (const char* name : {"full.wav", "tail.wav"}) {
+        const std::string written = readFile(dir.file(name));
+        ASSERT_GE(written.size(), 46u) << name;
+        uint32_t dataSize;
+        std::memcpy(&dataSize, written.data() + 42, 4);
+        EXPECT_EQ(dataSize, written.size() - 46) << name;
+        EXPECT_LT(written.size(), 1001u) << name;
+    }
 }
 
 }  // namespace
