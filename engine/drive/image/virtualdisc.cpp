@@ -227,11 +227,32 @@ int VirtualDisc::readSegment(const DiscSegment& segment, int first, int count, u
     long long offset = static_cast<long long>(segment.fileSector + first - segment.lba) * kSector;
     size_t available = static_cast<size_t>(
         std::clamp(file.dataBytes - offset, 0LL, static_cast<long long>(bytes)));
-    if (available > 0 && readExactly(file.fd, out, available, file.dataOffset + offset) != 0) return 1;
+    if (available > 0 && readFileBytes(segment.file, file.dataOffset + offset, available, out) != 0) return 1;
     std::memset(out + available, 0, bytes - available);
     if (file.format == CueFileFormat::Motorola) {
         for (size_t i = 0; i + 1 < bytes; i += 2) std::swap(out[i], out[i + 1]);
     }
+    return 0;
+}
+
+int VirtualDisc::readFileBytes(int index, long long offset, size_t bytes, uint8_t* out) const {
+    const OpenFile& file = files_[static_cast<size_t>(index)];
+    if (bytes > kReadAheadBytes) return readExactly(file.fd, out, bytes, offset);
+    std::lock_guard<std::mutex> lock(readAheadLock_);
+    const bool held = readAheadFile_ == index && offset >= readAheadOffset_ &&
+                      offset + static_cast<long long>(bytes) <= readAheadOffset_ + static_cast<long long>(readAheadBytes_);
+    if (!held) {
+        // The caller asks only for bytes of the data, so the data's end lies
+        // at least `bytes` ahead.
+        const long long dataEnd = file.dataOffset + file.dataBytes;
+        const size_t ahead = static_cast<size_t>(std::min<long long>(kReadAheadBytes, dataEnd - offset));
+        readAheadFile_ = -1;
+        if (readExactly(file.fd, readAhead_, ahead, offset) != 0) return 1;
+        readAheadFile_ = index;
+        readAheadOffset_ = offset;
+        readAheadBytes_ = ahead;
+    }
+    std::memcpy(out, readAhead_ + (offset - readAheadOffset_), bytes);
     return 0;
 }
 

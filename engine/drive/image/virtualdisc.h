@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,18 @@ private:
     int openFile(const CueFile& file, const std::string& directory, std::string& failure);
     int loadCdText(const CueSheet& sheet, const std::string& cuePath, std::string& failure);
     int readSegment(const DiscSegment& segment, int first, int count, uint8_t* out) const;
+    int readFileBytes(int file, long long offset, size_t bytes, uint8_t* out) const;
+
+    // A drive's 25-sector blocks come from one read of the file per this many
+    // bytes: read one by one, the system calls cost as much as the copying.
+    static constexpr size_t kReadAheadBytes = 256 * 1024;
 
     std::vector<OpenFile> files_;
     ImageLayout layout_;
     std::vector<uint8_t> cdText_;
+    mutable std::mutex readAheadLock_;
+    mutable int readAheadFile_ = -1;  // none
+    mutable long long readAheadOffset_ = 0;
+    mutable size_t readAheadBytes_ = 0;
+    mutable uint8_t readAhead_[kReadAheadBytes];
 };
