@@ -1,5 +1,7 @@
 #include "engine/names/answercache.h"
 
+#include "engine/common/filewrites.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -51,14 +53,7 @@ int storeCachedAnswer(const std::string& folder, const std::string& path, const 
     std::string temporary = path + ".XXXXXX";
     int fd = ::mkstemp(temporary.data());
     if (fd < 0) return 1;
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t put = ::write(fd, text.data() + done, text.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) break;
-        done += static_cast<std::size_t>(put);
-    }
-    bool complete = done == text.size();
+    bool complete = writeAll(fd, text.data(), text.size()) == 0;
     if (::close(fd) != 0) complete = false;
     if (!complete || ::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());

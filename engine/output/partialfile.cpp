@@ -1,5 +1,7 @@
 #include "engine/output/partialfile.h"
 
+#include "engine/common/filewrites.h"
+
 #include "engine/control/naming.h"
 #include "engine/pipeline/stagechain.h"
 
@@ -15,11 +17,6 @@ int holdsSpecialFile(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return 0;
     return S_ISREG(info.st_mode) ? 0 : 1;
-}
-
-bool exists(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0;
 }
 
 }  // namespace
@@ -48,7 +45,7 @@ int moveToFinalName(const char* from, const char* finalName) {
 
 void keepAsPartial(const char* from, const char* finalName) {
     std::string source = pathOnDisk(from);
-    if (!exists(source)) return;
+    if (!pathExists(source)) return;
     std::string partial = partialName(finalName);
     if (std::rename(source.c_str(), pathOnDisk(partial.c_str()).c_str()) != 0) {
         std::remove(source.c_str());

@@ -1,5 +1,7 @@
 #include "engine/verify/newfile.h"
 
+#include "engine/common/filewrites.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,20 +15,6 @@ namespace {
 std::string folderOf(const std::string& path) {
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-int writeAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t written = ::write(fd, text.data() + done, text.size() - done);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) {
-            if (written == 0) errno = ENOSPC;
-            return 1;
-        }
-        done += static_cast<size_t>(written);
-    }
-    return 0;
 }
 
 // Without hard links (some removable media), a rename that finds the
@@ -43,11 +31,6 @@ int publish(const std::string& temporary, const std::string& path) {
 
 }  // namespace
 
-bool pathExists(const std::string& path) {
-    struct stat info;
-    return ::lstat(path.c_str(), &info) == 0;
-}
-
 int writeNewFile(const std::string& path, const std::string& text, std::string& reason) {
     std::string temporary = folderOf(path) + "VLTXXXXXX";
     int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
@@ -59,7 +42,7 @@ int writeNewFile(const std::string& path, const std::string& text, std::string& 
     mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
-    int failed = writeAll(fd, text);
+    int failed = writeAll(fd, text.data(), text.size());
     if (::close(fd) != 0 && failed == 0) failed = 1;
     if (failed == 0) failed = publish(temporary, path);
     if (failed != 0) reason = std::strerror(errno);

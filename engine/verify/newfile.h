@@ -7,5 +7,3 @@
 // always complete and an existing one is never replaced. 0 on success;
 // otherwise `reason` says why.
 int writeNewFile(const std::string& path, const std::string& text, std::string& reason);
-
-bool pathExists(const std::string& path);

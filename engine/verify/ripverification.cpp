@@ -1,5 +1,6 @@
 #include "engine/verify/ripverification.h"
 
+#include "engine/common/filewrites.h"
 #include "engine/common/owned.h"
 #include "engine/control/exitcodes.h"
 #include "engine/control/naming.h"
@@ -185,11 +186,10 @@ void RipVerification::jobEnded(const std::string& name, bool succeeded, const Re
     file.whole = succeeded;
     // A failed job's file stands under its partial name, or under its final
     // name when the user stopped it; the log names what is there.
-    std::error_code error;
     if (!succeeded && file.type != RippedFile::None) {
-        if (std::filesystem::exists(file.name + kPartialSuffix, error))
+        if (pathExists(file.name + kPartialSuffix))
             file.name += kPartialSuffix;
-        else if (!std::filesystem::exists(file.name, error))
+        else if (!pathExists(file.name))
             file.type = RippedFile::None;
     }
     if (firstOutput_.empty()) firstOutput_ = file.name;
