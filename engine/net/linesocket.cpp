@@ -39,7 +39,9 @@ int waitFor(int socket, short events, bool forever, Clock::time_point deadline) 
     for (;;) {
         int waitMs = kWaitForever;
         if (!forever) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            // Rounded up: a wait cut short by a fraction of a millisecond
+            // would end before its deadline and pass for no time-out.
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left <= 0) return -1;
             waitMs = static_cast<int>(left);
         }
