@@ -22,7 +22,9 @@ public:
     int close() override;
     int open() override;
 
-    static constexpr int kSlots = 8;
+    // Sixteen: with eight, a source far faster than the file (memory mode
+    // writing what it has read) still waited for the writer every few blocks.
+    static constexpr int kSlots = 16;
     // Each side sleeps until half the queue is there for it: waking the
     // other thread for every block cost a fast copy a context switch a block.
     static constexpr int kWakeAfter = kSlots / 2;

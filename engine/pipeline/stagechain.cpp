@@ -187,12 +187,16 @@ std::unique_ptr<AudioStage> createAudioChain(const char* name) {
     std::unique_ptr<AudioStage> chain = std::move(writer);
     if (prepend<AcmConverter>(chain, suggested, outputFormat) != 0) return nullptr;
     if (prepend<AcmConverter>(chain, input, suggested) != 0) return nullptr;
-    // Writing PCM as it comes costs less than handing each block to another
-    // thread; a format that is converted or compressed is worth the hop.
+    // The file is written on a thread of its own while the next block is
+    // read, PCM as it comes too: the kernel's copies into the file cost as
+    // much as reading. A job that takes its checksums already has a thread
+    // beside the copy; on two cores a third costs more than it overlaps, so
+    // unconverted audio is then written from the source's thread.
     const bool converted = outputFormat.formatTag != input.formatTag || outputFormat.channels != input.channels ||
                            outputFormat.samplesPerSecond != input.samplesPerSecond ||
                            outputFormat.bitsPerSample != input.bitsPerSample;
-    if (encoder.stage != EncoderStage::NullSink && converted && prepend<OutputThread>(chain) != 0) return nullptr;
+    const bool ownThread = encoder.stage != EncoderStage::NullSink && (converted || !options.verify);
+    if (ownThread && prepend<OutputThread>(chain) != 0) return nullptr;
     if (mono && prepend<MonoDownmixer>(chain, options.downmixMode) != 0) return nullptr;
     return buildStageChain(std::move(chain));
 }

@@ -124,12 +124,10 @@ protected:
     fs::path previous_;
 };
 
-// CD audio written as it comes needs no thread of its own: handing the
-// blocks over would cost more than writing them.
 TEST_F(StageChain, DefaultChainWritesTheInputUnchangedIntoAWavFile) {
     auto chain = createAudioChain("track03");
     ASSERT_TRUE(chain);
-    EXPECT_EQ(stageNames(chain.get()), (std::vector<std::string>{"converter", "converter", "writer"}));
+    EXPECT_EQ(stageNames(chain.get()), (std::vector<std::string>{"thread", "converter", "converter", "writer"}));
     EXPECT_STREQ(currentOutputName, "track03.wav");
     // The job gives the file its final name once it is complete.
 
@@ -189,7 +187,7 @@ TEST_F(StageChain, ProcessingStagesStandInTheirOrderFromTheHead) {
     EXPECT_EQ(stageNames(chain.get()),
               (std::vector<std::string>{"leading", "trailing", "padder", "gain", "biquad", "biquad", "biquad",
                                         "biquad", "biquad", "biquad", "biquad", "compressor", "reverb",
-                                        "spread", "karaoke", "converter", "converter", "writer"}));
+                                        "spread", "karaoke", "thread", "converter", "converter", "writer"}));
     // Low shelf, high shelf, bands C, B, A, high-pass, low-pass.
     const std::vector<double> expected = {1.035476415, 1.926902715, 1.0,        1.024398838,
                                           1.034274625, 0.859088019, 0.004730417};
@@ -211,9 +209,9 @@ TEST_F(StageChain, OnlySelectedStagesAreBuilt) {
     EXPECT_EQ(buildStageChain(std::move(tail)).get(), tailAddress);
 }
 
-// A format that is converted on the way keeps the conversion off the
-// extractor's thread; mono CD audio is written as it comes.
-TEST_F(StageChain, ConvertedFormatsAreWrittenOnAThreadOfTheirOwn) {
+// Files are written on a thread of their own, except CD audio as it comes
+// in a job whose checksums already take a second thread.
+TEST_F(StageChain, FilesAreWrittenOnAThreadOfTheirOwnUnlessChecksumsTakeIt) {
     outputFormat = pcmFormat(2);
     outputFormat.samplesPerSecond = 22050;
     outputFormat.averageBytesPerSecond = 22050 * 4;
@@ -227,7 +225,15 @@ TEST_F(StageChain, ConvertedFormatsAreWrittenOnAThreadOfTheirOwn) {
 
     outputFormat = pcmFormat(1);
     EXPECT_EQ(stageNames(createAudioChain("mono").get()),
+              (std::vector<std::string>{"mono", "thread", "converter", "converter", "writer"}));
+
+    options.verify = true;
+    EXPECT_EQ(stageNames(createAudioChain("checked").get()),
               (std::vector<std::string>{"mono", "converter", "converter", "writer"}));
+    outputFormat.samplesPerSecond = 22050;
+    outputFormat.averageBytesPerSecond = 22050 * 2;
+    EXPECT_EQ(stageNames(createAudioChain("checkedhalf").get()),
+              (std::vector<std::string>{"mono", "thread", "converter", "converter", "writer"}));
 }
 
 TEST_F(StageChain, NoOutputSinkTakesEverythingAndWritesNoFile) {
