@@ -1,14 +1,13 @@
 #pragma once
 
 #include "engine/output/monitors/monitorcanvas.h"
+#include "engine/output/monitors/monitorsurface.h"
 #include "engine/output/monitors/scopetrace.h"
 #include "engine/output/monitors/spectrumlevels.h"
 #include "engine/pipeline/audiostage.h"
 
 #include <cstdint>
 #include <memory>
-
-struct SDL_Window;
 
 // A pass-through stage that shows each block in a window of its own, which
 // exists from construction to destruction. Without a display the audio
@@ -19,17 +18,12 @@ public:
     ~MonitorWindow() override;
     int write(const uint8_t* data, int byteCount) override;
 
-    static constexpr int kX = 0;
-    static constexpr int kY = 0;
-
 protected:
     // Draws the block into the canvas; false when the block is too short.
     virtual bool drawBlock(const uint8_t* data, int byteCount, MonitorCanvas& canvas) = 0;
 
 private:
-    void show();
-
-    SDL_Window* window_ = nullptr;
+    std::unique_ptr<MonitorSurface> surface_;
     MonitorCanvas canvas_;
 };
 

@@ -1,7 +1,5 @@
 #include "engine/output/playback/playbackstage.h"
 
-#include "engine/common/owned.h"
-
 PlaybackStage::PlaybackStage(std::unique_ptr<AudioStage> next) : AudioStage(std::move(next)) {}
 
 void PlaybackStage::sync() {
@@ -23,7 +21,7 @@ int PlaybackStage::close() {
 }
 
 int PlaybackStage::open() {
-    player_ = makeOwned<WavePlayer>(kSampleRate, kBitsPerSample, kChannels);
+    player_ = createWavePlayer(kSampleRate, kBitsPerSample, kChannels);
     if (!player_ || player_->openDevice() != 0) {
         player_.reset();
         return 1;

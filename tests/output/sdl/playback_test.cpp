@@ -73,7 +73,9 @@ TEST_F(DiskAudio, TheRingHoldsSevenBlocksAndClosingWaitsForTheLast) {
     const double blockSeconds = kBlock / kBytesPerSecond;
     const std::string sound = audio(0, 8 * 5);
 
-    WavePlayer player(44100, 16, 2);
+    const std::unique_ptr<WavePlayer> made = createWavePlayer(44100, 16, 2);
+    ASSERT_TRUE(made);
+    WavePlayer& player = *made;
     ASSERT_EQ(player.openDevice(), 0);
     // Nothing queued, or one block: nothing to wait for.
     player.waitUntilOneLeft();
@@ -108,7 +110,9 @@ TEST_F(DiskAudio, OpeningTheDeviceLeavesTheTerminationSignalsAlone) {
         ASSERT_EQ(sigaction(number, nullptr, &current), 0);
         ASSERT_EQ(current.sa_handler, SIG_DFL);
     }
-    WavePlayer player(44100, 16, 2);
+    const std::unique_ptr<WavePlayer> made = createWavePlayer(44100, 16, 2);
+    ASSERT_TRUE(made);
+    WavePlayer& player = *made;
     ASSERT_EQ(player.openDevice(), 0);
     for (int number : {SIGTERM, SIGINT}) {
         struct sigaction current {};
@@ -182,6 +186,7 @@ struct RipCase {
     bool deviceOpens;
     std::vector<std::string> filesWritten;
     int lastTrack;  // tracks 1 to this one play; the device file holds the last one
+    bool withoutModule = false;  // a copy of volta with no SDL module beside it
 };
 
 TEST(PlaybackRip, WhatIsHeardIsWhatIsWrittenInRealTime) {
@@ -191,6 +196,7 @@ TEST(PlaybackRip, WhatIsHeardIsWhatIsWrittenInRealTime) {
         {"breaker and monitors without a display",
          {"/o", "/ob", "/oc", "/os", "w", "1:2"}, true, {"w01.wav", "w02.wav"}, 2},
         {"no audio device", {"/o", "/ob", "w", "1"}, false, {}, 1},
+        {"no SDL module", {"/o", "/oc", "/os", "w", "1"}, false, {}, 1, true},
     };
     for (const RipCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -202,8 +208,14 @@ TEST(PlaybackRip, WhatIsHeardIsWhatIsWrittenInRealTime) {
         run.env = {{"VOLTA_IMAGES", image.imagesEntry()}, {"SDL_AUDIODRIVER", "disk"},
                    {"SDL_DISKAUDIOFILE", device},        {"SDL_VIDEODRIVER", ""},
                    {"DISPLAY", ""},                      {"WAYLAND_DISPLAY", ""}};
+        std::vector<std::string> argv = {voltaBinary()};
+        if (c.withoutModule) {
+            argv[0] = dir.file("volta");
+            std::filesystem::copy_file(voltaBinary(), argv[0]);
+        }
+        argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
         const auto start = Clock::now();
-        const RunResult result = runVolta(c.arguments, run);
+        const RunResult result = runProgram(argv, run);
         const double seconds = secondsSince(start);
 
         for (int track = 1; track <= 2; ++track) {
@@ -219,6 +231,11 @@ TEST(PlaybackRip, WhatIsHeardIsWhatIsWrittenInRealTime) {
             EXPECT_EQ(result.exitCode, 7) << result.output;
             EXPECT_NE(result.output.find("Could Not Open Audio Device: "), std::string::npos) << result.output;
             EXPECT_NE(result.output.find("Extraction Returned Error State\n"), std::string::npos);
+            if (c.withoutModule) {
+                const size_t said = result.output.find("Could Not Open Monitor Window: ");
+                EXPECT_NE(said, std::string::npos) << result.output;
+                EXPECT_EQ(result.output.find("Could Not Open Monitor Window: ", said + 1), std::string::npos);
+            }
             continue;
         }
         ASSERT_EQ(result.exitCode, 0) << result.output;
