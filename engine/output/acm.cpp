@@ -3,30 +3,23 @@
 #include "engine/common/owned.h"
 #include "engine/output/acmformats.h"
 #include "engine/output/encoders/ffmpeg/acmencoder.h"
+#include "engine/output/encoders/ffmpeg/acmresampler.h"
 #include "engine/output/encoders/ffmpeg/codecmodule.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-extern "C" {
-#include <libavutil/channel_layout.h>
-#include <libavutil/samplefmt.h>
-#include <libswresample/swresample.h>
-}
-
 // A stream converts between linear formats through the resampler, or
 // encodes 16-bit PCM into a compressed format through a codec.
 struct AcmStream {
     WaveFormat source;
     WaveFormat destination;
-    SwrContext* resampler = nullptr;  // none between identical formats
-    std::vector<uint8_t> wide;        // 32-bit samples on their way to 24 bits
+    std::unique_ptr<AcmResampler> resampler;  // none between identical formats
+    std::vector<uint8_t> wide;                // 32-bit samples on their way to 24 bits
 
     std::unique_ptr<AcmEncoder> encoder;
     std::vector<uint8_t> encoded;  // codec output not yet handed out
-
-    ~AcmStream() { swr_free(&resampler); }
 };
 
 void AcmStreamCloser::operator()(AcmStream* stream) const {
@@ -38,27 +31,10 @@ namespace {
 constexpr int kMaxChannels = 8;
 constexpr uint32_t kMaxSampleRate = 768000;
 
-// 24-bit samples go through the resampler as 32-bit ones.
-AVSampleFormat sampleFormatOf(const WaveFormat& format) {
-    if (format.formatTag == kWaveFormatIeeeFloat)
-        return format.bitsPerSample == 32 ? AV_SAMPLE_FMT_FLT : AV_SAMPLE_FMT_NONE;
-    switch (format.bitsPerSample) {
-    case 8:
-        return AV_SAMPLE_FMT_U8;
-    case 16:
-        return AV_SAMPLE_FMT_S16;
-    case 24:
-    case 32:
-        return AV_SAMPLE_FMT_S32;
-    default:
-        return AV_SAMPLE_FMT_NONE;
-    }
-}
-
 bool isSupportedPcm(const WaveFormat& format) {
     return (format.formatTag == kWaveFormatPcm || format.formatTag == kWaveFormatIeeeFloat) &&
            format.channels >= 1 && format.channels <= kMaxChannels && format.samplesPerSecond >= 1 &&
-           format.samplesPerSecond <= kMaxSampleRate && sampleFormatOf(format) != AV_SAMPLE_FMT_NONE &&
+           format.samplesPerSecond <= kMaxSampleRate && hasResamplerLayout(format) &&
            format.blockAlign == format.channels * format.bitsPerSample / 8;
 }
 
@@ -122,24 +98,6 @@ void packTo24Bits(const uint8_t* wide, uint8_t* packed, size_t samples) {
     for (size_t i = 0; i < samples; ++i) std::memcpy(packed + 3 * i, wide + 4 * i + 1, 3);
 }
 
-SwrContext* createResampler(const WaveFormat& source, const WaveFormat& destination) {
-    AVChannelLayout in, out;
-    av_channel_layout_default(&in, source.channels);
-    av_channel_layout_default(&out, destination.channels);
-    SwrContext* resampler = nullptr;
-    const int result = swr_alloc_set_opts2(&resampler, &out, sampleFormatOf(destination),
-                                           static_cast<int>(destination.samplesPerSecond), &in,
-                                           sampleFormatOf(source), static_cast<int>(source.samplesPerSecond),
-                                           0, nullptr);
-    av_channel_layout_uninit(&in);
-    av_channel_layout_uninit(&out);
-    if (result < 0 || swr_init(resampler) < 0) {
-        swr_free(&resampler);
-        return nullptr;
-    }
-    return resampler;
-}
-
 int convertCopy(const AcmStream& stream, AcmStreamHeader& header) {
     const uint32_t align = stream.source.blockAlign;
     const uint32_t bytes = std::min(header.sourceLength, header.destinationLength) / align * align;
@@ -150,7 +108,7 @@ int convertCopy(const AcmStream& stream, AcmStreamHeader& header) {
 }
 
 int convertResample(AcmStream& stream, AcmStreamHeader& header, bool end) {
-    SwrContext* resampler = stream.resampler;
+    AcmResampler& resampler = *stream.resampler;
     const int inAlign = stream.source.blockAlign;
     const int outAlign = stream.destination.blockAlign;
     const int capacity = static_cast<int>(header.destinationLength / outAlign);
@@ -158,7 +116,7 @@ int convertResample(AcmStream& stream, AcmStreamHeader& header, bool end) {
     // Take no more input than the destination can take as output, so that
     // nothing piles up inside the resampler.
     for (;;) {
-        const int bound = swr_get_out_samples(resampler, inFrames);
+        const int bound = resampler.outputBound(inFrames);
         if (bound < 0) return kAcmNotPossible;
         if (bound <= capacity || inFrames == 0) break;
         inFrames = std::max(0, static_cast<int>(static_cast<int64_t>(inFrames) * capacity / bound) - 1);
@@ -175,12 +133,12 @@ int convertResample(AcmStream& stream, AcmStreamHeader& header, bool end) {
     const uint8_t* in = header.source;
     int produced = 0;
     if (inFrames > 0) {
-        produced = swr_convert(resampler, &out, capacity, &in, inFrames);
+        produced = resampler.convert(out, capacity, in, inFrames);
         if (produced < 0) return kAcmNotPossible;
     }
     if (end && produced < capacity) {
         uint8_t* rest = target + produced * targetAlign;
-        const int drained = swr_convert(resampler, &rest, capacity - produced, nullptr, 0);
+        const int drained = resampler.convert(rest, capacity - produced, nullptr, 0);
         if (drained < 0) return kAcmNotPossible;
         produced += drained;
     }
@@ -236,8 +194,9 @@ int acmStreamOpen(AcmStreamHandle& stream, const WaveFormat& source, const WaveF
     } else if (!isSupportedPcm(destination)) {
         return kAcmNotPossible;
     } else if (!sameSamples(source, destination)) {
-        opened->resampler = createResampler(source, destination);
-        if (!opened->resampler) return kAcmNotPossible;
+        auto create = reinterpret_cast<AcmCreateResamplerFunction>(codecModuleFunction("AcmCreateResampler"));
+        if (!create) return kAcmNotPossible;
+        if (int result = create(source, destination, opened->resampler); result != kAcmOk) return result;
     }
     stream = std::move(opened);
     return kAcmOk;
