@@ -1,7 +1,7 @@
 #include "engine/output/monitors/monitorsurface.h"
 
 #include "engine/common/loadedmodule.h"
-#include "engine/output/playback/waveplayer.h"
+#include "engine/output/sdl/sdlmodule.h"
 
 #include <cstdio>
 #include <string>

@@ -16,8 +16,8 @@ public:
 };
 
 // A window with this title; null when none can be shown, which
-// "Could Not Open Monitor Window" says once per run. It lives in the SDL
-// module (see kSdlModule), loaded by the first window of a run.
+// "Could Not Open Monitor Window" says once per run. It comes from the SDL
+// module, which the first window of a run loads.
 std::unique_ptr<MonitorSurface> openMonitorSurface(const char* title);
 
 // The module's entry point, as the engine finds it: null when no window

@@ -24,15 +24,10 @@ public:
     virtual int outstanding() const = 0;
 };
 
-// SDL maps some fifty libraries, which cost every run several milliseconds
-// before it starts, so the player over it lives in this module beside the
-// program and only a run that plays loads it.
-constexpr const char* kSdlModule = "volta_sdl.so";
-
-// A player for the format; null, with "Could Not Open Audio Device" said,
-// when the module cannot be loaded.
+// A player for the format from the SDL module; null, with "Could Not Open
+// Audio Device" said, when the module cannot be loaded.
 std::unique_ptr<WavePlayer> createWavePlayer(int sampleRate, int bitsPerSample, int channels);
 
-// The module's entry points, as the engine finds them.
+// The module's entry point, as the engine finds it.
 using CreateWavePlayerFunction = WavePlayer* (*)(int sampleRate, int bitsPerSample, int channels);
 constexpr const char* kCreateWavePlayerSymbol = "voltaCreateWavePlayer";
