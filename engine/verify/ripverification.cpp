@@ -187,8 +187,9 @@ void RipVerification::jobEnded(const std::string& name, bool succeeded, const Re
     // A failed job's file stands under its partial name, or under its final
     // name when the user stopped it; the log names what is there.
     if (!succeeded && file.type != RippedFile::None) {
-        if (pathExists(file.name + kPartialSuffix))
-            file.name += kPartialSuffix;
+        const std::string partial = partialName(file.name.c_str());
+        if (pathExists(partial))
+            file.name = partial;
         else if (!pathExists(file.name))
             file.type = RippedFile::None;
     }

@@ -12,9 +12,11 @@ std::unique_ptr<MonitorSurface> openMonitorSurface(const char* title) {
     auto open = reinterpret_cast<OpenMonitorSurfaceFunction>(
         loadedModuleFunction(kSdlModule, kOpenMonitorSurfaceSymbol, &reason));
     if (!open) {
-        if (!told) std::printf("Could Not Open Monitor Window: %s\n", reason.c_str());
-        std::fflush(stdout);
-        told = true;
+        if (!told) {
+            std::printf("Could Not Open Monitor Window: %s\n", reason.c_str());
+            std::fflush(stdout);
+            told = true;
+        }
         return nullptr;
     }
     return std::unique_ptr<MonitorSurface>(open(title));
